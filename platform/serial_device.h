@@ -1,0 +1,62 @@
+// The serial-port seam: one open port of the machine, raw bytes in and out.
+//
+// Read contract (both implementations): return at once with the bytes already received; if
+// none, wait up to SERIAL_READ_TIMEOUT_MS for the first byte and return as soon as one
+// arrives; after that much silence return 0 bytes.
+#ifndef HALVEX_PLATFORM_SERIAL_DEVICE_H
+#define HALVEX_PLATFORM_SERIAL_DEVICE_H
+
+#include <cstdint>
+
+namespace platform {
+
+constexpr int SERIAL_READ_TIMEOUT_MS = 2000;
+
+class cSerialDevice {
+ public:
+  cSerialDevice();
+  ~cSerialDevice();
+  cSerialDevice(const cSerialDevice&) = delete;
+  cSerialDevice& operator=(const cSerialDevice&) = delete;
+
+  // Opens COM<port> exclusively for reading and writing. Win32: "\\.\COMn"; POSIX: the path
+  // in HALVEX_COM<n>, else /dev/ttyS<n-1>. False when the port does not exist or is in use.
+  bool Open(int port);
+
+  // Applies the line settings: bitsPerSecond, 8 data bits, no parity, 1 stop bit, no flow
+  // control, DTR and RTS on (refusal of the modem lines is harmless), and the read contract
+  // above. False when the port's settings cannot be read (the port should then be closed).
+  bool Configure(uint32_t bitsPerSecond);
+
+  // Reads up to n bytes under the read contract. Returns the count (0 after the silence
+  // limit), or -1 on a device error.
+  int Read(char* dest, int n);
+
+  // Writes n bytes, looping over partial writes. Returns the count written; less than n only
+  // on a real error.
+  int Write(const char* data, int n);
+
+  // Waits until everything written has left the driver.
+  bool Drain();
+
+  // Discards every received byte not yet read.
+  bool PurgeRx();
+
+  void Close();
+  bool IsOpen() const;
+
+ private:
+#ifdef _WIN32
+  void* hComm;
+#else
+  int fd;
+#endif
+};
+
+// True when a device named COM<port> exists (Win32: QueryDosDeviceA; POSIX: the mapped path
+// exists). Used to fill the window's port box.
+bool SerialPortExists(int port);
+
+}  // namespace platform
+
+#endif
