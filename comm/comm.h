@@ -46,7 +46,9 @@ const std::string& GetBaudString(eBaud baud);
 unsigned GetBaudRate(eBaud baud);
 
 // True for a real port number, 1 to MAX_PORT.
-inline bool IsValidPort(int port) { return port >= 1 && port <= MAX_PORT; }
+inline bool IsValidPort(int port) {
+  return port >= 1 && port <= MAX_PORT;
+}
 
 // Abstract channel. Results are bools; nothing throws. A channel keeps the text of its last
 // error; ErrorOccurred reports an error once and clears it.

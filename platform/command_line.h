@@ -8,7 +8,7 @@
 namespace platform {
 
 struct stArgument {
-  std::string text;   // the argument in the narrow (ANSI) character set
+  std::string text;    // the argument in the narrow (ANSI) character set
   bool bExact = true;  // false when a character had no exact narrow form
 };
 

@@ -1,0 +1,21 @@
+#include "comm/comm.h"
+
+const char* const szComport[MAX_PORT + 1] = {"COM0",  "COM1",  "COM2",  "COM3",  "COM4",  "COM5",
+                                             "COM6",  "COM7",  "COM8",  "COM9",  "COM10", "COM11",
+                                             "COM12", "COM13", "COM14", "COM15", "COM16"};
+
+static const struct {
+  unsigned rate;
+  const char* text;
+} baudTable[MAX_BAUD + 1] = {
+    {9600, "9600"}, {19200, "19200"}, {38400, "38400"}, {57600, "57600"}, {115200, "115200"}};
+
+const std::string& GetBaudString(eBaud baud) {
+  static std::string baud_string;
+  if (baud >= 0 && baud <= MAX_BAUD) baud_string = baudTable[baud].text;
+  return baud_string;
+}
+
+unsigned GetBaudRate(eBaud baud) {
+  return (baud >= 0 && baud <= MAX_BAUD) ? baudTable[baud].rate : 0;
+}

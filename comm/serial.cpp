@@ -1,0 +1,199 @@
+#include "comm/serial.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/notice.h"
+
+cSerial::cSerial()
+    : port(PORT_NONE),
+      address('*'),
+      baud(BAUD_57600),
+      protocol(PROTOCOL_PLAIN),
+      bErrorOccurred(false),
+      szErrorString{0},
+      bConnected(false) {}
+
+cSerial::~cSerial() {
+  Disconnect();
+}
+
+void cSerial::SetError(const char* format) {
+  bErrorOccurred = true;
+  std::snprintf(szErrorString, sizeof(szErrorString), format, szComport[port]);
+}
+
+bool cSerial::Initialize(ePort newPort, eBaud newBaud, char newAddress, eProtocol newProtocol,
+                         bool bShowError) {
+  if (bConnected) device.Close();
+  bConnected = false;
+  if (newPort < 0 || newPort > MAX_PORT) {
+    // Never index the name table with it; the error names the number instead.
+    bErrorOccurred = true;
+    std::snprintf(szErrorString, sizeof(szErrorString), "Error: illegal port number:%d",
+                  static_cast<int>(newPort));
+    return false;
+  }
+  port = newPort;
+  address = newAddress;
+  baud = newBaud;
+  protocol = newProtocol;
+  if (!device.Open(port)) {
+    bErrorOccurred = true;
+    if (bShowError) {
+      std::snprintf(szErrorString, sizeof(szErrorString), "Could not open:%s serial port",
+                    szComport[port]);
+      platform::ShowNotice(szErrorString, "Error", platform::NOTICE_WARNING);
+    }
+    return false;
+  }
+  if (!device.Configure(GetBaudRate(baud))) {
+    device.Close();
+    return false;
+  }
+  bConnected = true;
+  return true;
+}
+
+bool cSerial::Disconnect() {
+  if (!bConnected) return false;
+  device.Close();
+  bConnected = false;
+  return true;
+}
+
+bool cSerial::Reconnect() {
+  if (bConnected) return true;
+  return Initialize(port, baud, address, protocol, true);
+}
+
+bool cSerial::Write(const char* text) {
+  if (!bConnected) {
+    SetError("Error: port not initialized:%s");
+    return false;
+  }
+  char szLine[MAX_BUFF_LEN];
+  const int length = protocol == PROTOCOL_ADDRESSED
+                         ? std::snprintf(szLine, sizeof(szLine), "#%c %s\r\n", address, text)
+                         : std::snprintf(szLine, sizeof(szLine), "%s\r\n", text);
+  // A line that does not fit is refused whole: a cut command would reach the instrument
+  // without its line end and run together with the next one.
+  if (length < 0 || length >= MAX_BUFF_LEN) {
+    SetError("Error: write length error:%s");
+    return false;
+  }
+  if (device.Write(szLine, length) != length) {
+    SetError("Error: write length error:%s");
+    return false;
+  }
+  return true;
+}
+
+bool cSerial::WriteN(const char* data, int n) {
+  if (!bConnected) {
+    SetError("Error: port not initialized:%s");
+    return false;
+  }
+  if (n < 0) {
+    SetError("Error: illegal write length:%s");
+    return false;
+  }
+  if (n == 0) return true;
+  const int written = device.Write(data, n);
+  if (written != n) {
+    SetError("Error: write length error:%s");
+    char szText[32];
+    std::snprintf(szText, sizeof(szText), "WriteNErr %d", written < 0 ? 0 : written);
+    platform::ShowNotice(szText, "WritePacket1", platform::NOTICE_INFORMATION);
+    return false;
+  }
+  return true;
+}
+
+bool cSerial::Flush() {
+  if (bConnected) device.Drain();
+  return true;
+}
+
+char* cSerial::Read() {
+  static char szResponse[MAX_BUFF_LEN];
+  bErrorOccurred = false;
+  if (!bConnected) {
+    SetError("Error: port not initialized:%s");
+    return szErrorString;
+  }
+  // Received bytes are counted with an index: a NUL byte on the line is data too.
+  int count = 0;
+  szResponse[0] = '\0';
+  for (;;) {
+    if (count >= MAX_BUFF_LEN - 1) {
+      SetError("Error: input buffer overflow:%s");
+      return szErrorString;
+    }
+    char byte = 0;
+    if (device.Read(&byte, 1) != 1) {
+      SetError("Error: read timeout:%s");
+      return szErrorString;
+    }
+    if (count == 0 && (byte == '\r' || byte == '\n')) continue;
+    szResponse[count++] = byte;
+    szResponse[count] = '\0';
+    if (byte == '\n') return szResponse;
+  }
+}
+
+bool cSerial::ReadN(char* dest, int n, float seconds) {
+  bErrorOccurred = false;
+  if (!bConnected) {
+    SetError("Error: port not initialized:%s");
+    return false;
+  }
+  if (n < 0) {
+    SetError("Error: illegal read length:%s");
+    return false;
+  }
+  const int64_t limit = static_cast<int64_t>(seconds * 1000.0 + 0.5);
+  int64_t ctStart = platform::GetMonotonicMs();
+  while (n > 0) {
+    const int count = device.Read(dest, n);
+    if (count > 0) {
+      dest += count;
+      n -= count;
+      if (n == 0) return true;
+    }
+    const int64_t ctNow = platform::GetMonotonicMs();
+    if (count > 0) ctStart = ctNow;
+    if (ctNow >= ctStart + limit) {
+      SetError("Error: read timeout:%s");
+      return false;
+    }
+  }
+  return true;
+}
+
+char* cSerial::ReadStripTerm() {
+  char* szLine = Read();
+  char* szCr = std::strchr(szLine, '\r');
+  if (szCr != nullptr) *szCr = '\0';
+  return szLine;
+}
+
+bool cSerial::PurgeRx() {
+  if (!bConnected) {
+    SetError("Error: port not initialized:%s");
+    return true;
+  }
+  device.PurgeRx();
+  return true;
+}
+
+bool cSerial::ErrorOccurred() {
+  const bool bOccurred = bErrorOccurred;
+  bErrorOccurred = false;
+  return bOccurred;
+}
+
+void cSerial::Dump() const {
+  std::fputs("Serial Controller Class\n", stderr);
+}

@@ -1,0 +1,16 @@
+#include <cstdio>
+
+#include "platform/console.h"
+
+namespace platform {
+
+void SetBinaryStdStreams() {}
+
+void RedirectIOToConsole() {
+  // The process already runs in a terminal (or writes to whatever its caller gave it); what
+  // matters is that every line shows at once.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  std::setvbuf(stderr, nullptr, _IONBF, 0);
+}
+
+}  // namespace platform

@@ -1,0 +1,174 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/serial_device.h"
+
+namespace platform {
+
+// A write that makes no progress for this long fails: a real line always drains, so only a
+// device that stopped taking bytes gets here.
+static const int WRITE_STALL_MS = 10000;
+
+// COMn maps to the path in HALVEX_COM<n>, else to /dev/ttyS<n-1>.
+static std::string PortPath(int port) {
+  if (port < 1) return std::string();
+  const std::string variable = "HALVEX_COM" + std::to_string(port);
+  const char* mapped = std::getenv(variable.c_str());
+  if (mapped != nullptr && mapped[0] != '\0') return mapped;
+  return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+static speed_t SpeedOf(uint32_t bitsPerSecond) {
+  switch (bitsPerSecond) {
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    default:
+      return 0;
+  }
+}
+
+cSerialDevice::cSerialDevice() : fd(-1) {}
+
+cSerialDevice::~cSerialDevice() {
+  Close();
+}
+
+bool cSerialDevice::Open(int port) {
+  Close();
+  const std::string path = PortPath(port);
+  if (path.empty()) return false;
+  int handle = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (handle < 0) return false;
+  if (!isatty(handle) || flock(handle, LOCK_EX | LOCK_NB) != 0) {
+    ::close(handle);
+    return false;
+  }
+  ioctl(handle, TIOCEXCL);
+  fd = handle;
+  return true;
+}
+
+bool cSerialDevice::Configure(uint32_t bitsPerSecond) {
+  if (fd < 0) return false;
+  struct termios settings;
+  if (tcgetattr(fd, &settings) != 0) return false;
+  settings.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                             ICRNL | IXON | IXOFF | IXANY | INPCK);
+  settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  settings.c_cflag |= CS8 | CLOCAL | CREAD;
+  settings.c_cc[VMIN] = 0;
+  settings.c_cc[VTIME] = 0;
+  const speed_t speed = SpeedOf(bitsPerSecond);
+  if (speed != 0) {
+    cfsetispeed(&settings, speed);
+    cfsetospeed(&settings, speed);
+  }
+  tcsetattr(fd, TCSANOW, &settings);
+  // DTR and RTS on; a pty refuses the modem lines, which is harmless.
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  ioctl(fd, TIOCMBIS, &lines);
+  return true;
+}
+
+int cSerialDevice::Read(char* dest, int n) {
+  if (fd < 0 || n < 0) return -1;
+  if (n == 0) return 0;
+  const int64_t deadline = GetMonotonicMs() + SERIAL_READ_TIMEOUT_MS;
+  for (;;) {
+    const int64_t remaining = deadline - GetMonotonicMs();
+    if (remaining <= 0) return 0;
+    struct pollfd request = {fd, POLLIN, 0};
+    const int ready = poll(&request, 1, static_cast<int>(remaining));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0) return 0;
+    if (ready < 0) return -1;
+    if (request.revents & POLLIN) {
+      const ssize_t count = ::read(fd, dest, static_cast<size_t>(n));
+      if (count > 0) return static_cast<int>(count);
+      if (count < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    }
+    // Hang-up or device error: the line is dead. Behave like a silent line (no busy loop for
+    // the callers that retry), then report the failure.
+    const int64_t rest = deadline - GetMonotonicMs();
+    if (rest > 0) SleepMs(static_cast<unsigned>(rest));
+    return -1;
+  }
+}
+
+int cSerialDevice::Write(const char* data, int n) {
+  if (fd < 0 || n < 0) return -1;
+  int written = 0;
+  int64_t lastProgress = GetMonotonicMs();
+  while (written < n) {
+    const ssize_t count = ::write(fd, data + written, static_cast<size_t>(n - written));
+    if (count > 0) {
+      written += static_cast<int>(count);
+      lastProgress = GetMonotonicMs();
+      continue;
+    }
+    if (count < 0 && errno != EAGAIN && errno != EINTR) break;
+    const int64_t waited = GetMonotonicMs() - lastProgress;
+    if (waited >= WRITE_STALL_MS) break;
+    struct pollfd request = {fd, POLLOUT, 0};
+    poll(&request, 1, static_cast<int>(WRITE_STALL_MS - waited));
+  }
+  return written;
+}
+
+bool cSerialDevice::Drain() {
+  if (fd < 0) return false;
+  // tcdrain blocks without a limit; a pty whose peer stopped reading would hold it forever,
+  // so wait for the output queue to empty with the same stall limit as Write.
+  const int64_t deadline = GetMonotonicMs() + WRITE_STALL_MS;
+  for (;;) {
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
+    if (GetMonotonicMs() >= deadline) return false;
+    SleepMs(1);
+  }
+}
+
+bool cSerialDevice::PurgeRx() {
+  if (fd < 0) return false;
+  return tcflush(fd, TCIFLUSH) == 0;
+}
+
+void cSerialDevice::Close() {
+  if (fd < 0) return;
+  ioctl(fd, TIOCNXCL);
+  flock(fd, LOCK_UN);
+  ::close(fd);
+  fd = -1;
+}
+
+bool cSerialDevice::IsOpen() const {
+  return fd >= 0;
+}
+
+bool SerialPortExists(int port) {
+  const std::string path = PortPath(port);
+  struct stat info;
+  return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+}  // namespace platform
