@@ -12,6 +12,7 @@
 
 #include "app/resources/resource.h"
 #include "load_text.h"
+#include "picture.h"
 
 namespace {
 
@@ -181,21 +182,29 @@ TEST(MainDialog, FlagsSitAboveTheirLanguageButtons) {
   cDialog dialog(IDD_MAIN);
   HWND hDialog = dialog.Handle();
   ASSERT_NE(nullptr, hDialog);
-  std::vector<RECT> flags;
+  std::vector<HWND> flags;
   for (HWND h : Children(hDialog)) {
-    if ((StyleOf(h) & SS_TYPEMASK) != SS_BITMAP) continue;
-    EXPECT_NE(0, SendMessageW(h, STM_GETIMAGE, IMAGE_BITMAP, 0)) << "flag without picture";
-    flags.push_back(RectInClient(hDialog, h));
+    if ((StyleOf(h) & SS_TYPEMASK) == SS_BITMAP) flags.push_back(h);
   }
   ASSERT_EQ(5u, flags.size());
-  std::sort(flags.begin(), flags.end(),
-            [](const RECT& a, const RECT& b) { return a.left < b.left; });
+  std::sort(flags.begin(), flags.end(), [hDialog](HWND a, HWND b) {
+    return RectInClient(hDialog, a).left < RectInClient(hDialog, b).left;
+  });
+  // From left to right: English, German, French, Italian, Spanish, each over its button.
   for (int i = 0; i < 5; ++i) {
+    sPicture shown, expected;
+    HBITMAP hShown =
+        reinterpret_cast<HBITMAP>(SendMessageW(flags[i], STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_TRUE(ReadPicture(hShown, &shown)) << "flag " << i << " shows no picture";
+    ASSERT_TRUE(LoadPicture(IDB_FLAG_US + i, &expected));
+    EXPECT_EQ(expected.pixels, shown.pixels) << "flag " << i;
+
+    const RECT flag = RectInClient(hDialog, flags[i]);
     const RECT button = RectInClient(hDialog, GetDlgItem(hDialog, IDC_LANGUAGE_ENGLISH + i));
-    EXPECT_GE(button.left, flags[i].left) << i;
-    EXPECT_LT(button.left, flags[i].right) << i;
-    EXPECT_GE(button.top, flags[i].bottom - 1) << i;  // below its flag, at most touching
-    EXPECT_LT(button.top, flags[i].bottom + 8) << i;
+    EXPECT_GE(button.left, flag.left) << i;
+    EXPECT_LT(button.left, flag.right) << i;
+    EXPECT_GE(button.top, flag.bottom - 1) << i;  // below its flag, at most touching
+    EXPECT_LT(button.top, flag.bottom + 8) << i;
   }
 }
 

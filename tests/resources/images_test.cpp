@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/resources/resource.h"
+#include "picture.h"
 
 namespace {
 
@@ -31,39 +32,6 @@ eColour Classify(COLORREF c) {
     }
   }
   return best;
-}
-
-// The pixels of a bitmap resource, top row first, as 0x00RRGGBB.
-struct sPicture {
-  int width = 0, height = 0;
-  std::vector<DWORD> pixels;
-  COLORREF At(int x, int y) const {
-    const DWORD p = pixels[static_cast<size_t>(y * width + x)];
-    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-  }
-};
-
-bool LoadPicture(UINT id, sPicture* pPicture) {
-  HBITMAP hBitmap = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id));
-  if (!hBitmap) return false;
-  BITMAP info = {};
-  GetObjectW(hBitmap, sizeof(info), &info);
-  pPicture->width = info.bmWidth;
-  pPicture->height = info.bmHeight;
-  pPicture->pixels.assign(static_cast<size_t>(info.bmWidth * info.bmHeight), 0);
-  BITMAPINFO request = {};
-  request.bmiHeader.biSize = sizeof(request.bmiHeader);
-  request.bmiHeader.biWidth = info.bmWidth;
-  request.bmiHeader.biHeight = -info.bmHeight;  // top-down
-  request.bmiHeader.biPlanes = 1;
-  request.bmiHeader.biBitCount = 32;
-  request.bmiHeader.biCompression = BI_RGB;
-  HDC hdc = GetDC(nullptr);
-  const int lines = GetDIBits(hdc, hBitmap, 0, static_cast<UINT>(info.bmHeight),
-                              pPicture->pixels.data(), &request, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, hdc);
-  DeleteObject(hBitmap);
-  return lines == info.bmHeight;
 }
 
 }  // namespace
