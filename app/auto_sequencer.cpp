@@ -127,7 +127,8 @@ void GettingFile() {
   } else {
     // Only packages of the connected instrument's model are candidates, whatever their
     // major number: a folder holding several models must never install another model's image.
-    FindLastPackage(run.model.c_str(), last_pkg_path);
+    stInstrumentState state = {true, run.model.c_str(), "", true};
+    FindLastPackage(path, state, last_pkg_path);
     if (!platform::PathExists(last_pkg_path)) {
       // The installer is running already: it must still be told to exit.
       Print("Unable to find valid package file!  Aborting ...\r\n");
@@ -138,8 +139,8 @@ void GettingFile() {
     packageFile = last_pkg_path;
     szFormat = "Using latest file : %s\r\n";
   }
-  GetImageName(packageFile, fileType, filename, sizeof(filename));
-  MakeImagePath(path, filename, file_path, sizeof(file_path));
+  // A name that is missing, cut or would leave the files folder leaves filename empty.
+  ReadPackageImage(path, packageFile.c_str(), fileType, filename, file_path);
   Print(Format(szFormat, file_path));
   installPackageState = INSTALL_SENDING_FILE;
 }
@@ -149,7 +150,11 @@ void SendingFile() {
     run.ctLastAck = platform::GetMonotonicMs();
     installPackageState = INSTALL_WAITING_COMPLETION;
   } else {
-    Print(Format("Unable to read file : %s\r\n", file_path[0] ? file_path : "(none named)"));
+    if (filename[0] == '\0') {
+      Print(Format("The package names no usable %s file!\r\n", SHORT_FILE_TYPE[fileType]));
+    } else {
+      Print(Format("Unable to read file : %s\r\n", file_path));
+    }
     Fail(EXIT_INSTALL_FAILED);
     installPackageState = INSTALL_GETTING_NEXT_FILE;
   }

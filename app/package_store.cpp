@@ -129,7 +129,7 @@ std::vector<std::string> ListMatchingPackages(const char* szPrefix, const stInst
     if (!ReadImageName(szPackagePath, 0, szImage)) continue;
     char szVersion[MAX_VERSION_TEXT];
     if (!GetVersionFromName(szImage, szVersion)) continue;
-    if (state.bConnected && std::atoi(szVersion) != iWantedMajor) continue;
+    if (state.bConnected && !state.bAnyMajor && std::atoi(szVersion) != iWantedMajor) continue;
     if (szLastPkgPath != nullptr) {
       std::memcpy(szLastPkgPath, szPackagePath, std::strlen(szPackagePath) + 1);
     }

@@ -29,6 +29,9 @@ struct stInstrumentState {
   bool bConnected;
   const char* szModel;        // model text from the identification (null counts as "")
   const char* szMainVersion;  // main software version text, e.g. "1.2.3" (null counts as "")
+  // With a connected instrument: take its model's packages whatever their major number (the
+  // automatic installation chooses among them after the instrument connection has closed).
+  bool bAnyMajor = false;
 };
 
 // The version in an image name: the six characters before the last point, or the last six
