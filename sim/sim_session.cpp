@@ -4,6 +4,14 @@
 
 namespace sim {
 
+namespace {
+
+// A silent period ends only once the line has been quiet this long, so the next face never
+// starts in the middle of a line or packet the program was sending.
+constexpr int kBoundaryQuietMs = 50;
+
+}  // namespace
+
 cSimSession::cSimSession(const sSimOptions& optionsIn, cSimRecorder& recorderIn, cSimLine& lineIn,
                          cSimStore& store)
     : options(optionsIn),
@@ -23,7 +31,8 @@ bool cSimSession::Silence(int ms) {
     if (result == RX_STOPPED) return false;
     if (result == RX_HUNG_UP && !line.Wait(waitMs)) return false;
   }
-  return true;
+  line.DiscardUntilQuiet(kBoundaryQuietMs);
+  return !line.IsStopRequested();
 }
 
 void cSimSession::Run() {

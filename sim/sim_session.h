@@ -22,7 +22,8 @@ class cSimSession {
   cSimInterpreter& GetInterpreter() { return interpreter; }
 
  private:
-  // Drops all input for ms milliseconds (without limit when negative). False on stop.
+  // Drops all input for ms milliseconds (without limit when negative), then until the line is
+  // quiet. False on stop.
   bool Silence(int ms);
 
   const sSimOptions& options;

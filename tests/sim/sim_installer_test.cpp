@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "sim/sim_engine.h"
 #include "sim/sim_packet.h"
 #include "tests/sim/sim_test_client.h"
@@ -190,6 +193,29 @@ TEST(SimInstaller, ExitRestartsWithTheVersionOfTheLastImage) {
   EXPECT_EQ(sim.Records().GetMainVersion(), "2.3.4");
   EXPECT_EQ(sim.Records().GetCounts().reboots, 1);
   EXPECT_EQ(sim.Records().GetFiles().size(), 2u);
+  EXPECT_EQ(sim.Violations(), "");
+}
+
+TEST(SimInstaller, RestartNeverBeginsInTheMiddleOfALine) {
+  // The program repeats its handshake while the instrument boots; bytes that straddle the end
+  // of the boot must not reach the interpreter as the tail of a line.
+  sim::sSimOptions options = FastOptions();
+  options.bootMs = 300;
+  cTestSim sim(options);
+  cTestClient client;
+  ASSERT_TRUE(sim.EnterInstaller(client));
+  ASSERT_TRUE(client.SendWord(0));
+  client.SetLine(57600);
+  const std::string szHandshake = "CMDSET HALVEX\r\nCERR\r\n";
+  for (int round = 0; round < 3; ++round) {
+    for (char c : szHandshake) {
+      client.Write(&c, 1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  ASSERT_TRUE(sim.WaitForFace(sim::FACE_INTERPRETER, 2000));
+  client.WriteLine("ID?");
+  EXPECT_EQ(client.ReadLine(2000), "HALVEX,VSR450,123456,1.0.0");
   EXPECT_EQ(sim.Violations(), "");
 }
 
