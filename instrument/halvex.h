@@ -1,0 +1,9 @@
+// The instrument command protocol: the instrument connection with its command set, and the
+// add-on module layer.
+#ifndef HALVEX_INSTRUMENT_HALVEX_H
+#define HALVEX_INSTRUMENT_HALVEX_H
+
+#include "instrument/halvex_instrument.h"
+// (module layer added below)
+
+#endif
