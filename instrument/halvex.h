@@ -4,6 +4,6 @@
 #define HALVEX_INSTRUMENT_HALVEX_H
 
 #include "instrument/halvex_instrument.h"
-// (module layer added below)
+#include "instrument/halvex_module.h"
 
 #endif
