@@ -21,7 +21,9 @@ bool cHalvexInstrument::SetChannel(eChannel channel) {
 bool cHalvexInstrument::SetSensor(eSensor sensor, eTurndown turndown) {
   if (!bConnected) return false;
   const char* letter = sensor == SENSOR_S ? "S" : sensor == SENSOR_B ? "B" : "P";
-  if (!halvex::FormatCommand(szReply, "SENSOR %s%d", letter, static_cast<int>(turndown) + 1)) {
+  // The digit is the turndown + 1, computed wide so that no value overflows.
+  if (!halvex::FormatCommand(szReply, "SENSOR %s%lld", letter,
+                             static_cast<long long>(turndown) + 1)) {
     return false;
   }
   return Send(szReply);
