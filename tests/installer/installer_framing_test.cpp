@@ -236,8 +236,12 @@ TEST_F(FramingTest, FieldsThatDoNotArriveAreRefusedAndTheReceptionGoesOn) {
 }
 
 TEST_F(FramingTest, ALineThatKeepsSendingGarbageDoesNotHoldTheReception) {
-  // Every refusal is answered with another invalid length, for ever.
-  peer.StartRaw([](char byte) { return byte == NAK_CHAR ? Field(0xFFFFFFFFu) : std::string(); });
+  // Every refusal is answered with another invalid length, far beyond the cap (then silence,
+  // so an engine without a cap fails here instead of hanging).
+  peer.StartRaw([refusals = 0](char byte) mutable {
+    return byte == NAK_CHAR && ++refusals < 4 * MAX_READ_ERRORS ? Field(0xFFFFFFFFu)
+                                                                : std::string();
+  });
   peer.Write(Field(0xFFFFFFFFu));
   char buffer[MAX_PACKET_LEN];
   int length = 0;
