@@ -5,6 +5,7 @@
 #ifndef HALVEX_PLATFORM_FILES_H
 #define HALVEX_PLATFORM_FILES_H
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -33,6 +34,9 @@ bool IsRegularFile(const std::string& path);
 
 // Opens an existing file for binary reading ("rb"); null on failure.
 FILE* OpenForReading(const std::string& path);
+
+// Size in bytes of the file open as file, with 64-bit precision; false when it cannot be read.
+bool GetOpenFileSize(FILE* file, uint64_t& size);
 
 }  // namespace platform
 

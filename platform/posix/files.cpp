@@ -81,6 +81,13 @@ FILE* OpenForReading(const std::string& path) {
   return std::fopen(actual.c_str(), "rb");
 }
 
+bool GetOpenFileSize(FILE* file, uint64_t& size) {
+  struct stat info;
+  if (file == nullptr || fstat(fileno(file), &info) != 0 || info.st_size < 0) return false;
+  size = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& suffix) {
   std::vector<std::string> names;
   std::string actual;

@@ -1,3 +1,4 @@
+#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -30,6 +31,14 @@ bool IsRegularFile(const std::string& path) {
 FILE* OpenForReading(const std::string& path) {
   if (!IsRegularFile(path)) return nullptr;
   return std::fopen(path.c_str(), "rb");
+}
+
+bool GetOpenFileSize(FILE* file, uint64_t& size) {
+  if (file == nullptr) return false;
+  const __int64 length = _filelengthi64(_fileno(file));
+  if (length < 0) return false;
+  size = static_cast<uint64_t>(length);
+  return true;
 }
 
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& suffix) {

@@ -1,0 +1,205 @@
+// The transfer engine of the resident installer: connection, commands, and the file transfer
+// that the sequencers advance one packet per Update() call.
+#include "instrument/halvex_installer.h"
+
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+
+cHalvexInstaller::cHalvexInstaller()
+    : transferState(TRANSFER_IDLE),
+      ctHandshakeStart(0),
+      fHandshakeElapsed(0.0f),
+      comm(nullptr),
+      bConnected(false),
+      bTransferComplete(false),
+      bTransferFailed(false),
+      fProgressPercent(0.0f),
+      fpLocalFile(nullptr),
+      fileSize(0),
+      chunkLength(0),
+      bytesSent(0),
+      bReadNextChunk(false),
+      szRemoteFile{0},
+      transferBuffer{0},
+      szHandshake{0},
+      bConsoleOutput(false) {}
+
+cHalvexInstaller::~cHalvexInstaller() {
+  CloseLocalFile();
+}
+
+bool cHalvexInstaller::Connect(ePort port, eBaud baud) {
+  bConnected = false;
+  if (serial.Initialize(port, baud, '*', PROTOCOL_PLAIN, true)) {
+    comm = &serial;
+    bConnected = true;
+  }
+  return bConnected;
+}
+
+bool cHalvexInstaller::Disconnect() {
+  if (!bConnected) return false;
+  bConnected = false;
+  comm->Disconnect();
+  return true;
+}
+
+bool cHalvexInstaller::IsRunning() {
+  return bConnected && GetVersionInformation("installer");
+}
+
+bool cHalvexInstaller::GetVersionInformation(const char* name) {
+  if (!Send(CMD_GET_VERSION)) return false;
+  if (!Send(name)) return false;
+  // The installer answers with five packets; the program has no use for their contents.
+  int length = 0;
+  for (int i = 0; i < 5; ++i) ReadPacket(transferBuffer, &length);
+  comm->PurgeRx();
+  return true;
+}
+
+bool cHalvexInstaller::PrepareToExecuteFile() {
+  return Send(CMD_EXECUTE_FILE);
+}
+
+bool cHalvexInstaller::ExecuteFile(const char* name) {
+  return Send(name);
+}
+
+bool cHalvexInstaller::Exit() {
+  return Send(CMD_EXIT);
+}
+
+void cHalvexInstaller::CloseLocalFile() {
+  if (fpLocalFile == nullptr) return;
+  std::fclose(fpLocalFile);
+  fpLocalFile = nullptr;
+}
+
+bool cHalvexInstaller::InitializeTransfer(const char* localPath, const char* remoteName) {
+  // Whatever came before is over: a file left open by an unfinished transfer is closed, and
+  // the last transfer's outcome must never be read as this one's.
+  CloseLocalFile();
+  transferState = TRANSFER_IDLE;
+  bTransferComplete = false;
+  bTransferFailed = false;
+  fProgressPercent = 0.0f;
+  fileSize = 0;
+  chunkLength = 0;
+  bytesSent = 0;
+  bReadNextChunk = false;
+  szRemoteFile[0] = '\0';
+
+  if (localPath == nullptr || remoteName == nullptr || remoteName[0] == '\0') return false;
+  std::strncpy(szRemoteFile, remoteName, MAX_REMOTE_NAME_LEN - 1);
+  szRemoteFile[MAX_REMOTE_NAME_LEN - 1] = '\0';
+
+  if (!platform::IsRegularFile(localPath)) return false;
+  FILE* file = platform::OpenForReading(localPath);
+  if (file == nullptr) return false;
+  uint64_t size = 0;
+  if (!platform::GetOpenFileSize(file, size) || size > MAX_TRANSFER_SIZE) {
+    std::fclose(file);
+    return false;
+  }
+  // Unbuffered: every chunk is read straight into transferBuffer and nothing is allocated
+  // while the transfer runs.
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  fpLocalFile = file;
+  fileSize = static_cast<uint32_t>(size);
+  transferState = TRANSFER_BEGIN;
+  return true;
+}
+
+bool cHalvexInstaller::Update() {
+  switch (transferState) {
+    case TRANSFER_BEGIN:
+      if (!Send(CMD_TRANSFER_FILE)) return false;
+      bTransferComplete = false;
+      transferState = TRANSFER_NAME;
+      return true;
+    case TRANSFER_NAME:
+      if (!Send(szRemoteFile)) return false;
+      transferState = TRANSFER_SIZE;
+      return true;
+    case TRANSFER_SIZE:
+      if (!Send(static_cast<unsigned int>(fileSize))) return false;
+      transferState = TRANSFER_DATA;
+      bReadNextChunk = true;
+      return true;
+    case TRANSFER_DATA:
+      return SendNextChunk();
+    case TRANSFER_IDLE:
+    default:
+      return false;
+  }
+}
+
+bool cHalvexInstaller::SendNextChunk() {
+  if (bReadNextChunk) {
+    const uint32_t remaining = fileSize - bytesSent;
+    if (remaining == 0) return EndTransfer();
+    const size_t wanted =
+        remaining < static_cast<uint32_t>(MAX_PACKET_LEN) ? remaining : MAX_PACKET_LEN;
+    const size_t count = std::fread(transferBuffer, 1, wanted, fpLocalFile);
+    // Short before the announced size: a read error, or the file shrank since it was opened.
+    if (count != wanted) return FailTransfer();
+    chunkLength = static_cast<uint32_t>(count);
+  }
+  // A chunk that was refused or not answered is sent again unchanged, without reading.
+  if (!WritePacket(transferBuffer, static_cast<int>(chunkLength))) {
+    bReadNextChunk = false;
+    return false;
+  }
+  bytesSent += chunkLength;
+  fProgressPercent = static_cast<float>(static_cast<double>(bytesSent) * 100.0 / fileSize);
+  bReadNextChunk = true;
+  return true;
+}
+
+bool cHalvexInstaller::EndTransfer() {
+  // The announced size has been delivered; the file must end exactly here. Data beyond it
+  // means the file grew, and the installer would store a file that matches neither version.
+  if (std::ferror(fpLocalFile) || std::fgetc(fpLocalFile) != EOF || std::ferror(fpLocalFile)) {
+    return FailTransfer();
+  }
+  uint64_t size = 0;
+  if (!platform::GetOpenFileSize(fpLocalFile, size) || size != fileSize) return FailTransfer();
+  if (!WriteEndOfFile()) return false;
+  CloseLocalFile();
+  bTransferComplete = true;
+  transferState = TRANSFER_IDLE;
+  return true;
+}
+
+bool cHalvexInstaller::FailTransfer() {
+  // No end-of-file marker: the installer must not take what it got for the whole file.
+  CloseLocalFile();
+  transferState = TRANSFER_IDLE;
+  bTransferComplete = false;
+  bTransferFailed = true;
+  return false;
+}
+
+bool cHalvexInstaller::WriteEndOfFile() {
+  // The marker is the 4 zero bytes of a zero length; nothing answers it. Unlike
+  // WritePacket(data, 0), this tells whether the bytes went out, so a marker that could not be
+  // written is written again on the next step instead of being taken as the end.
+  if (!bConnected) return false;
+  const char marker[4] = {0, 0, 0, 0};
+  return comm->WriteN(marker, 4);
+}
+
+bool cHalvexInstaller::StopTransfer() {
+  platform::SleepMs(STOP_DELAY);
+  transferState = TRANSFER_IDLE;
+  CloseLocalFile();
+  Exit();
+  return true;
+}
+
+void cHalvexInstaller::Dump() const {
+  std::fputs("Halvex Installer Class\n", stderr);
+}

@@ -1,0 +1,140 @@
+// The program's side of the instrument's resident remote installer: a binary packet protocol
+// (length, checksum, data; answered with "A" or "N") and a file transfer that sends one packet
+// per Update() call.
+//
+// Packet on the wire, the same in both directions, every field little-endian:
+//   int32 length (0 is the end-of-file marker and the whole packet),
+//   uint32 checksum (sum of the data bytes, modulo 2^32; absent when length is 0),
+//   length data bytes.
+#ifndef HALVEX_INSTRUMENT_HALVEX_INSTALLER_H
+#define HALVEX_INSTRUMENT_HALVEX_INSTALLER_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "comm/comm.h"
+#include "comm/serial.h"
+
+// Step performed by the next Update().
+enum eTransferState : int32_t {
+  TRANSFER_IDLE = 0,   // nothing
+  TRANSFER_BEGIN = 1,  // send CMD_TRANSFER_FILE
+  TRANSFER_NAME = 2,   // send the remote file name
+  TRANSFER_SIZE = 3,   // send the file size
+  TRANSFER_DATA = 4,   // send the next chunk, or the end-of-file marker
+};
+
+// Command words of the resident installer.
+constexpr unsigned CMD_EXIT = 0;           // the installer exits, the instrument restarts
+constexpr unsigned CMD_TRANSFER_FILE = 2;  // then name, size, data packets, end-of-file marker
+constexpr unsigned CMD_GET_VERSION = 4;    // then a component name; five reply packets follow
+constexpr unsigned CMD_EXECUTE_FILE = 5;   // then the name of the script to run
+
+// Largest data length accepted when receiving, the receive buffer and the transfer chunk.
+constexpr int MAX_PACKET_LEN = 16384;
+// Total wait for "A" after a packet was sent, seconds.
+constexpr float HANDSHAKE_TIMEOUT = 2.0f;
+// Wait for each single byte during the handshake, seconds.
+constexpr float HANDSHAKE_BYTE_TIMEOUT = 0.5f;
+// Wait for each field (length, checksum, data) of a received packet, seconds.
+constexpr float PACKET_READ_TIMEOUT = 1.0f;
+// Checksum failures tolerated for one received packet; the next one ends the reception.
+constexpr int MAX_READ_ATTEMPTS = 16;
+// Length and read errors tolerated in one reception (they are not counted as attempts): a line
+// that keeps sending garbage must not hold the program forever. The last one ends it.
+constexpr int MAX_READ_ERRORS = 64;
+constexpr char ACK_CHAR = 'A';
+constexpr char NAK_CHAR = 'N';
+// Pause of StopTransfer before it tells the installer to exit, milliseconds.
+constexpr unsigned STOP_DELAY = 2000;
+// Largest file size that the 32-bit size packet can announce.
+constexpr uint64_t MAX_TRANSFER_SIZE = 0xFFFFFFFFu;
+
+constexpr int MAX_REMOTE_NAME_LEN = 260;  // 259 characters and the NUL
+constexpr int HANDSHAKE_BUFFER_LEN = 1024;
+
+class cHalvexInstaller {
+ public:
+  cHalvexInstaller();
+  ~cHalvexInstaller();
+  cHalvexInstaller(const cHalvexInstaller&) = delete;
+  cHalvexInstaller& operator=(const cHalvexInstaller&) = delete;
+
+  // Packet framing.
+
+  // Writes one packet and waits for "A". Length 0 writes the end-of-file marker 00 00 00 00,
+  // awaits nothing and returns false; a negative length writes nothing.
+  bool WritePacket(const char* data, int length);
+  // True when "A" arrives within HANDSHAKE_TIMEOUT; every other byte is skipped.
+  bool CheckHandshake();
+  // Receives one packet into data (at least MAX_PACKET_LEN bytes) and answers it. True for a
+  // packet with a correct checksum (answered "A"); false when the line is silent, for a
+  // zero-length packet (answered "A") and when too many faults came in a row.
+  bool ReadPacket(char* data, int* length);
+  // A command word or a number: its 4 bytes, least significant first.
+  bool Send(unsigned int word);
+  // The characters of text without the terminating NUL.
+  bool Send(const char* text);
+  // Console mode reports reception faults on the standard streams instead of notices.
+  void SetConsole(bool on) { bConsoleOutput = on; }
+
+  // Connection and commands.
+
+  // Opens the port (a connection already open is reopened).
+  bool Connect(ePort port, eBaud baud);
+  bool Disconnect();
+  bool IsRunning();
+  // Sends CMD_GET_VERSION and name, then takes five reply packets whose contents are not used.
+  bool GetVersionInformation(const char* name);
+  bool PrepareToExecuteFile();
+  bool ExecuteFile(const char* name);
+  bool Exit();
+
+  // File transfer.
+
+  // Opens the local file and arms a transfer; sends nothing. False (engine idle) for an empty
+  // remote name, a path that is not a readable regular file, or a file above 4 GiB - 1.
+  bool InitializeTransfer(const char* localPath, const char* remoteName);
+  // One step of the transfer: true when the step succeeded or the transfer ended, false when
+  // idle, when the step's packet failed (the next call repeats it) or the transfer failed.
+  bool Update();
+  bool TransferComplete() const { return bTransferComplete; }
+  // The last transfer ended without delivering the file: a read error, or the file changed
+  // size after InitializeTransfer. Cleared by the next InitializeTransfer.
+  bool TransferFailed() const { return bTransferFailed; }
+  float GetProgressPercent() const { return bConnected ? fProgressPercent : 0.0f; }
+  // Waits STOP_DELAY, drops the transfer, closes the local file and sends CMD_EXIT.
+  bool StopTransfer();
+
+  void Dump() const;
+
+ private:
+  bool WriteEndOfFile();
+  bool SendNextChunk();
+  bool EndTransfer();
+  bool FailTransfer();
+  void CloseLocalFile();
+  void Report(const char* text, bool bToStandardError);
+  void Answer(char byte);
+
+  eTransferState transferState;
+  int64_t ctHandshakeStart;
+  float fHandshakeElapsed;
+  cComm* comm;
+  cSerial serial;
+  bool bConnected;
+  bool bTransferComplete;
+  bool bTransferFailed;
+  float fProgressPercent;
+  FILE* fpLocalFile;
+  uint32_t fileSize;
+  uint32_t chunkLength;
+  uint32_t bytesSent;
+  bool bReadNextChunk;
+  char szRemoteFile[MAX_REMOTE_NAME_LEN];
+  char transferBuffer[MAX_PACKET_LEN];
+  char szHandshake[HANDSHAKE_BUFFER_LEN];
+  bool bConsoleOutput;
+};
+
+#endif
