@@ -21,10 +21,12 @@ struct stAutoRun {
   int64_t ctStateStart = 0;     // when the current state was entered
   int64_t ctLastAck = 0;        // when the installer last acknowledged a packet
   int exitAttempts = 0;
-  std::string model;            // the instrument's model, captured while connected
+  std::string model;  // the instrument's model, captured while connected
 };
 
 stAutoRun run;
+
+const unsigned RECONNECT_PASS_SLEEP_MS = 10;
 
 // The limits can be shortened for tests (HALVEX_TEST_TIME_LIMIT_MS replaces all three).
 int64_t Limit(int64_t normal) {
@@ -179,8 +181,7 @@ bool InstallerWaitTooLong() {
   if (platform::GetMonotonicMs() - run.ctStateStart <= Limit(INSTALLER_ANSWER_LIMIT_MS)) {
     return false;
   }
-  RunOutOfTime("the installer did not answer", Limit(INSTALLER_ANSWER_LIMIT_MS),
-               INSTALL_REBOOTING);
+  RunOutOfTime("the installer did not answer", Limit(INSTALLER_ANSWER_LIMIT_MS), INSTALL_REBOOTING);
   return true;
 }
 
@@ -199,6 +200,10 @@ void Reconnecting() {
     run.bInstrumentBack = false;
     RunOutOfTime("the instrument did not come back", Limit(INSTRUMENT_RETURN_LIMIT_MS),
                  INSTALL_IDLE);
+  } else {
+    // The connection paces its own attempts (one every 2 s); between them nothing is to be
+    // done, so the pass gives the processor away instead of spinning.
+    platform::SleepMs(RECONNECT_PASS_SLEEP_MS);
   }
 }
 
@@ -289,6 +294,10 @@ bool AutoSequencerAtRest() {
   return installPackageState == INSTALL_IDLE && oldinstallPackageState == INSTALL_IDLE;
 }
 
-int GetAutoExitStatus() { return run.exitStatus; }
+int GetAutoExitStatus() {
+  return run.exitStatus;
+}
 
-void SetAutoExitStatus(int status) { run.exitStatus = status; }
+void SetAutoExitStatus(int status) {
+  run.exitStatus = status;
+}

@@ -11,6 +11,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
 
 #else
 
-int main(int argc, char** argv) { return RunProgram(platform::GetArguments(argc, argv), nullptr); }
+int main(int argc, char** argv) {
+  return RunProgram(platform::GetArguments(argc, argv), nullptr);
+}
 
 #endif

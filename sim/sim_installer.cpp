@@ -72,6 +72,7 @@ eSimFace cSimInstaller::Run() {
     if (received == GOT_NOTHING) continue;
 
     const bool bEnd = received == GOT_END_OF_FILE;
+    packet.settings = line.LastSettingsFitting(SIM_INSTALLER_BAUD);
     const bool bSumOk =
         bEnd || packet.checksum == UnsignedByteSum(packet.data.data(), packet.data.size());
     recorder.Packet({packet.length, bSumOk, packet.settings});

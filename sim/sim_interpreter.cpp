@@ -61,11 +61,10 @@ eSimFace cSimInterpreter::Run() {
   nextFace = FACE_INTERPRETER;
   std::string szPending;
   bool bOverflow = false;  // the line passed its length; dropped up to its end
-  sSimLineSettings settings;
   for (;;) {
     uint8_t byte = 0;
     const bool bInLine = !szPending.empty() || bOverflow;
-    const eSimRx result = line.Receive(byte, bInLine ? kStallMs : kIdleWaitMs, &settings);
+    const eSimRx result = line.Receive(byte, bInLine ? kStallMs : kIdleWaitMs);
     if (result == RX_STOPPED) return FACE_INTERPRETER;
     if (result == RX_HUNG_UP) return FACE_SILENT;
     if (result == RX_TIMEOUT) {
@@ -81,7 +80,7 @@ eSimFace cSimInterpreter::Run() {
     if (byte == '\n') {
       if (!bOverflow) {
         if (!szPending.empty() && szPending.back() == '\r') szPending.pop_back();
-        if (!szPending.empty()) HandleLine(szPending, settings);
+        if (!szPending.empty()) HandleLine(szPending);
       }
       szPending.clear();
       bOverflow = false;
@@ -100,7 +99,8 @@ eSimFace cSimInterpreter::Run() {
   }
 }
 
-void cSimInterpreter::HandleLine(const std::string& szLine, const sSimLineSettings& settings) {
+void cSimInterpreter::HandleLine(const std::string& szLine) {
+  const sSimLineSettings settings = line.LastSettingsFitting(options.interpreterBaud);
   if (!IsLineText(szLine)) {
     Violation("binary bytes at the command interpreter: " + Bytes(szLine));
     return;

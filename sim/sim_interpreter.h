@@ -46,7 +46,7 @@ class cSimInterpreter {
     fnCommand action;
   };
 
-  void HandleLine(const std::string& szLine, const sSimLineSettings& settings);
+  void HandleLine(const std::string& szLine);
   void AddStandardCommands();
 
   const sSimOptions& options;

@@ -17,8 +17,10 @@ namespace sim {
 namespace {
 
 constexpr int64_t kMs = 1000000;
-constexpr int64_t kTickNs = 20 * kMs;          // longest wait before the settings are read again
-constexpr int64_t kWriteStallNs = 2000 * kMs;  // the program takes no bytes for this long
+constexpr int64_t kTickNs = 20 * kMs;
+// Bytes read this soon after a settings change may have been written before it.
+constexpr int64_t kSettingsRaceNs = 500 * kMs;  // longest wait before the settings are read again
+constexpr int64_t kWriteStallNs = 2000 * kMs;   // the program takes no bytes for this long
 
 void SetRaw(int fd, speed_t speed) {
   struct termios settings;
@@ -47,7 +49,8 @@ cSimLine::cSimLine(cSimRecorder& recorderIn, uint32_t lineRateIn, int64_t hangup
       received(0),
       rxLineFreeNs(0),
       txLineFreeNs(0),
-      lastRx{0, 0, 0} {}
+      lastRx{0, 0, 0, 0},
+      lastChangeNs(0) {}
 
 cSimLine::~cSimLine() {
   Close();
@@ -101,6 +104,7 @@ void cSimLine::PollSettings() {
   const sSimLineSettings now = ReadLineSettings(settings);
   if (snapshots.empty() || snapshots.back() != now) {
     snapshots.push_back(now);
+    lastChangeNs = SimNowNs();
     recorder.SettingsChanged(now);
   }
 }
@@ -138,13 +142,15 @@ void cSimLine::Pump(int64_t untilNs, bool bWantWrite) {
       }
       const int64_t now = SimNowNs();
       const uint32_t index = static_cast<uint32_t>(snapshots.size() - 1);
+      const uint32_t altIndex =
+          (index > 0 && now - lastChangeNs <= kSettingsRaceNs) ? index - 1 : index;
       for (ssize_t i = 0; i < count; ++i) {
         int64_t avail = 0;
         if (lineRate) {
           rxLineFreeNs = std::max(rxLineFreeNs, now) + byteNs;
           avail = rxLineFreeNs;
         }
-        rx.push_back({avail, index, buffer[i]});
+        rx.push_back({avail, index, altIndex, buffer[i]});
       }
       if (count < static_cast<ssize_t>(sizeof(buffer))) break;
     }
@@ -175,6 +181,13 @@ eSimRx cSimLine::Receive(uint8_t& byte, int timeoutMs, sSimLineSettings* pSettin
     if (!rx.empty()) next = std::min(next, rx.front().tAvailNs);
     Pump(next);
   }
+}
+
+sSimLineSettings cSimLine::LastSettingsFitting(uint32_t expectedBaud) const {
+  if (snapshots.empty()) return sSimLineSettings();
+  const sSimLineSettings& primary = snapshots[lastRx.settingsIndex];
+  const sSimLineSettings& alternative = snapshots[lastRx.altSettingsIndex];
+  return (!primary.Fits(expectedBaud) && alternative.Fits(expectedBaud)) ? alternative : primary;
 }
 
 void cSimLine::Unreceive() {

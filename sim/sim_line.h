@@ -52,6 +52,11 @@ class cSimLine {
   // False when the simulator is stopping or the pty does not take the bytes.
   bool Send(const void* data, size_t n);
 
+  // The settings the last received byte arrived under that fit the expected rate: those in
+  // force when it was read, or those just before a change seen at that moment. The former
+  // when neither fits.
+  sSimLineSettings LastSettingsFitting(uint32_t expectedBaud) const;
+
   // Waits while input keeps arriving; false when the simulator is stopping.
   bool Wait(int ms);
 
@@ -59,6 +64,10 @@ class cSimLine {
   struct sRxByte {
     int64_t tAvailNs;  // when the byte has fully arrived on a paced line
     uint32_t settingsIndex;
+    // The settings before the latest change, when that change was seen just before the byte
+    // was read: a program writes, drains and reopens the port at another rate faster than
+    // this side can read, so the byte may have been written under either.
+    uint32_t altSettingsIndex;
     uint8_t value;
   };
 
@@ -86,6 +95,7 @@ class cSimLine {
   std::deque<sRxByte> rx;
   sRxByte lastRx;
   std::vector<sSimLineSettings> snapshots;
+  int64_t lastChangeNs;  // when the latest settings change was seen
 };
 
 }  // namespace sim

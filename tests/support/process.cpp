@@ -28,7 +28,9 @@ namespace {
   _exit(127);
 }
 
-int DecodeStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+int DecodeStatus(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 }  // namespace
 
@@ -93,7 +95,9 @@ stProcessResult RunProcess(const std::vector<std::string>& argv,
   return result;
 }
 
-cBackgroundProcess::~cBackgroundProcess() { Stop(); }
+cBackgroundProcess::~cBackgroundProcess() {
+  Stop();
+}
 
 bool cBackgroundProcess::Start(const std::vector<std::string>& argv,
                                const std::vector<std::pair<std::string, std::string>>& environment,
@@ -101,8 +105,8 @@ bool cBackgroundProcess::Start(const std::vector<std::string>& argv,
   Stop();
   const pid_t child = fork();
   if (child == 0) {
-    int log = open(logPath.empty() ? "/dev/null" : logPath.c_str(),
-                   O_WRONLY | O_CREAT | O_APPEND, 0644);
+    int log =
+        open(logPath.empty() ? "/dev/null" : logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (log >= 0) {
       dup2(log, 1);
       dup2(log, 2);

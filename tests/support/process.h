@@ -8,10 +8,10 @@
 #include <vector>
 
 struct stProcessResult {
-  int exitStatus = -1;   // the program's exit status; -1 when it was killed or did not start
+  int exitStatus = -1;  // the program's exit status; -1 when it was killed or did not start
   bool bTimedOut = false;
-  std::string out;       // standard output, byte for byte
-  std::string err;       // standard error
+  std::string out;  // standard output, byte for byte
+  std::string err;  // standard error
   int64_t elapsedMs = 0;
 };
 
