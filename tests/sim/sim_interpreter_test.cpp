@@ -2,6 +2,7 @@
 // settings.
 #include <gtest/gtest.h>
 
+#include "platform/clock.h"
 #include "sim/sim_engine.h"
 #include "tests/sim/sim_test_client.h"
 
@@ -92,6 +93,9 @@ TEST(SimInterpreter, RecordsViolationsAndDoesNotAnswerThem) {
   EXPECT_EQ(client.ReadLine(2000), "HALVEX,VSR450,123456,1.0.0");
 }
 
+// Longer than the simulator's window in which bytes may belong to the settings before a change.
+constexpr unsigned SETTINGS_RACE_MS = 600;
+
 TEST(SimInterpreter, AnswersOnlyAtTheExpectedLineSettings) {
   sim::sSimOptions options;
   options.interpreterBaud = 9600;
@@ -102,14 +106,19 @@ TEST(SimInterpreter, AnswersOnlyAtTheExpectedLineSettings) {
   EXPECT_EQ(client.ReadLine(2000), "HALVEX,VSR450,123456,1.0.0");
   EXPECT_EQ(sim.Violations(), "");
 
+  // Bytes that come right after a change may have been written before it, so each wrong
+  // setting is given time to be the only one that can apply.
   client.SetLine(57600);
+  platform::SleepMs(SETTINGS_RACE_MS);
   client.WriteLine("ID?");
   EXPECT_EQ(client.ReadLine(500), "");
   // A pty keeps 8 data bits and no parity whatever is asked, so those cannot be seen here.
   client.SetLine(9600, CSTOPB);
+  platform::SleepMs(SETTINGS_RACE_MS);
   client.WriteLine("ID?");
   EXPECT_EQ(client.ReadLine(500), "");
   client.SetLine(9600, CRTSCTS);
+  platform::SleepMs(SETTINGS_RACE_MS);
   client.WriteLine("ID?");
   EXPECT_EQ(client.ReadLine(500), "");
 
@@ -125,6 +134,20 @@ TEST(SimInterpreter, AnswersOnlyAtTheExpectedLineSettings) {
   EXPECT_EQ(history[history.size() - 3].settings.baud, 57600u);
   EXPECT_EQ(history[history.size() - 2].settings.stopBits, 2);
   EXPECT_TRUE(history.back().settings.bRtsCts);
+}
+
+TEST(SimInterpreter, ALineWrittenJustBeforeTheRateChangesCountsAtTheOldRate) {
+  // The program writes "INSTALL", drains and reopens the port at 115200 faster than the
+  // simulator can read: the line still arrived at the interpreter's rate.
+  sim::sSimOptions options;
+  options.installerStartMs = 100;
+  cTestSim sim(options);
+  cTestClient client;
+  ASSERT_TRUE(client.Open(1, 57600));
+  client.WriteLine("INSTALL");
+  client.SetLine(115200);
+  EXPECT_TRUE(sim.WaitForFace(sim::FACE_INSTALLER, 3000));
+  EXPECT_EQ(sim.Violations(), "");
 }
 
 TEST(SimInterpreter, InstallStartsTheInstallerAfterItsDelayAndDropsWhatCameMeanwhile) {
