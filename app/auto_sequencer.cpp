@@ -1,0 +1,294 @@
+#include "app/auto_sequencer.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/globals.h"
+#include "app/package_store.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+
+namespace {
+
+// How the run is going, besides the state itself.
+struct stAutoRun {
+  int exitStatus = EXIT_DONE;
+  bool bFailed = false;         // the image did not reach the instrument
+  bool bTimedOut = false;       // a time limit ran out
+  bool bInstrumentBack = true;  // false when the instrument did not come back in time
+  int64_t ctStateStart = 0;     // when the current state was entered
+  int64_t ctLastAck = 0;        // when the installer last acknowledged a packet
+  int exitAttempts = 0;
+  std::string model;            // the instrument's model, captured while connected
+};
+
+stAutoRun run;
+
+// The limits can be shortened for tests (HALVEX_TEST_TIME_LIMIT_MS replaces all three).
+int64_t Limit(int64_t normal) {
+  const char* text = std::getenv("HALVEX_TEST_TIME_LIMIT_MS");
+  if (text == nullptr || text[0] == '\0') return normal;
+  const long long value = std::atoll(text);
+  return value > 0 ? value : normal;
+}
+
+void Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+std::string Format(const char* format, const char* text) {
+  char szLine[2 * MAX_PATH_LEN];
+  std::snprintf(szLine, sizeof(szLine), format, text);
+  return szLine;
+}
+
+void Fail(int status) {
+  run.bFailed = true;
+  if (status > run.exitStatus) run.exitStatus = status;
+}
+
+// A time limit ran out: the clear line, then the way the window's Cancel would go.
+void RunOutOfTime(const char* what, int64_t limitMs, eInstallPackageState next) {
+  char szLine[160];
+  std::snprintf(szLine, sizeof(szLine), "Time limit: %s within %lld s!  Aborting ...\r\n", what,
+                static_cast<long long>(limitMs / 1000));
+  Print(szLine);
+  run.bTimedOut = true;
+  Fail(EXIT_TIME_LIMIT);
+  installPackageState = next;
+}
+
+void Report(eInstallPackageState state, eInstallPackageState old) {
+  if (state == INSTALL_WAITING_COMPLETION) {
+    char szLine[64];
+    std::snprintf(szLine, sizeof(szLine), " Transfer %3.2f%%\r\n",
+                  static_cast<double>(installer.GetProgressPercent()));
+    Print(szLine);
+    return;
+  }
+  if (state == old) return;
+  if (state == INSTALL_IDLE && old == INSTALL_RECONNECTING) {
+    if (!run.bInstrumentBack) return;
+    Print(run.bFailed ? " Installation failed!\r\n" : " Done!");
+  } else if (state != INSTALL_IDLE) {
+    Print(" " + GetInstallStateString(state) + " ...\r\n");
+  }
+}
+
+void Connecting() {
+  if (instrument.IsConnected()) instrument.Disconnect();
+  if (!chosen_com_settings.bPortSet) {
+    Print("Please set COM Port argument and try again ...");
+    run.exitStatus = EXIT_COMMAND_LINE;
+    installPackageState = INSTALL_IDLE;
+    return;
+  }
+  char szLine[128];
+  const unsigned port = static_cast<unsigned>(chosen_com_settings.port);
+  const char* szBaud = GetBaudString(chosen_com_settings.baud).c_str();
+  // An identification that did not parse leaves the connection unusable: that is no
+  // connection either.
+  if (instrument.Connect(chosen_com_settings.port, chosen_com_settings.baud, false) &&
+      instrument.IsConnected()) {
+    std::snprintf(szLine, sizeof(szLine), "Connected to COM%u baud %s successfully ...\r\n", port,
+                  szBaud);
+    Print(szLine);
+    instrument.UpdateVersions();
+    run.model = instrument.GetModel();
+    installPackageState = INSTALL_GETTING_PACKAGE;
+  } else {
+    std::snprintf(szLine, sizeof(szLine), "Unable to connect to COM%u baud %s!  Aborting ...\r\n",
+                  port, szBaud);
+    Print(szLine);
+    instrument.Disconnect();
+    run.exitStatus = EXIT_NO_CONNECTION;
+    installPackageState = INSTALL_IDLE;
+  }
+}
+
+void GettingPackage() {
+  fileType = 0;
+  installPackageState = INSTALL_WAITING_INSTALLER;
+  if (instrument.IsConnected()) {
+    instrument.StartInstaller();
+    instrument.Disconnect();
+  }
+}
+
+void GettingFile() {
+  std::string packageFile;
+  const char* szFormat;
+  if (chosen_pkg_settings.bFound) {
+    packageFile = chosen_pkg_settings.packageFile;
+    szFormat = "Using file as specified : %s\r\n";
+  } else {
+    // Only packages of the connected instrument's model are candidates, whatever their
+    // major number: a folder holding several models must never install another model's image.
+    stInstrumentState state = {true, run.model.c_str(), "", true};
+    FindLastPackage(path, state, last_pkg_path);
+    if (!platform::PathExists(last_pkg_path)) {
+      // The installer is running already: it must still be told to exit.
+      Print("Unable to find valid package file!  Aborting ...\r\n");
+      Fail(EXIT_INSTALL_FAILED);
+      installPackageState = INSTALL_REBOOTING;
+      return;
+    }
+    packageFile = last_pkg_path;
+    szFormat = "Using latest file : %s\r\n";
+  }
+  // A name that is missing, cut or would leave the files folder leaves filename empty.
+  ReadPackageImage(path, packageFile.c_str(), fileType, filename, file_path);
+  Print(Format(szFormat, file_path));
+  installPackageState = INSTALL_SENDING_FILE;
+}
+
+void SendingFile() {
+  if (installer.InitializeTransfer(file_path, filename)) {
+    run.ctLastAck = platform::GetMonotonicMs();
+    installPackageState = INSTALL_WAITING_COMPLETION;
+  } else {
+    if (filename[0] == '\0') {
+      Print(Format("The package names no usable %s file!\r\n", SHORT_FILE_TYPE[fileType]));
+    } else {
+      Print(Format("Unable to read file : %s\r\n", file_path));
+    }
+    Fail(EXIT_INSTALL_FAILED);
+    installPackageState = INSTALL_GETTING_NEXT_FILE;
+  }
+}
+
+void WaitingCompletion() {
+  if (installer.TransferFailed()) {
+    Print(Format("Transfer of %s failed!  The file changed or could not be read.\r\n", file_path));
+    Fail(EXIT_INSTALL_FAILED);
+    installPackageState = INSTALL_GETTING_NEXT_FILE;
+  } else if (installer.TransferComplete()) {
+    installPackageState =
+        (fileType == 1 || fileType == 2) ? INSTALL_PREPARING_EXECUTE : INSTALL_GETTING_NEXT_FILE;
+  } else if (platform::GetMonotonicMs() - run.ctLastAck > Limit(PACKET_ACK_LIMIT_MS)) {
+    installer.StopTransfer();
+    RunOutOfTime("no packet was acknowledged", Limit(PACKET_ACK_LIMIT_MS), INSTALL_REBOOTING);
+  }
+}
+
+// A wait for the installer outside a transfer, with the installer's time limit.
+bool InstallerWaitTooLong() {
+  if (platform::GetMonotonicMs() - run.ctStateStart <= Limit(INSTALLER_ANSWER_LIMIT_MS)) {
+    return false;
+  }
+  RunOutOfTime("the installer did not answer", Limit(INSTALLER_ANSWER_LIMIT_MS),
+               INSTALL_REBOOTING);
+  return true;
+}
+
+void Rebooting() {
+  // The exit word is what makes the instrument leave its installer: a lost one is sent again.
+  run.exitAttempts++;
+  if (!installer.Exit() && run.exitAttempts < MAX_EXIT_ATTEMPTS) return;
+  installer.Disconnect();
+  installPackageState = INSTALL_RECONNECTING;
+}
+
+void Reconnecting() {
+  if (instrument.Reconnect()) {
+    installPackageState = INSTALL_IDLE;
+  } else if (platform::GetMonotonicMs() - run.ctStateStart > Limit(INSTRUMENT_RETURN_LIMIT_MS)) {
+    run.bInstrumentBack = false;
+    RunOutOfTime("the instrument did not come back", Limit(INSTRUMENT_RETURN_LIMIT_MS),
+                 INSTALL_IDLE);
+  }
+}
+
+}  // namespace
+
+// The state seen at the previous step, for the report lines.
+static eInstallPackageState oldinstallPackageState = INSTALL_IDLE;
+
+bool UpdateAuto() {
+  static bool bInstallerConnectedInProgress = false;
+
+  const eInstallPackageState state = installPackageState;
+  if (state != INSTALL_WAITING_INSTALLER) bInstallerConnectedInProgress = false;
+  Report(state, oldinstallPackageState);
+  if (state != oldinstallPackageState) {
+    run.ctStateStart = platform::GetMonotonicMs();
+    if (state == INSTALL_REBOOTING) run.exitAttempts = 0;
+  }
+  oldinstallPackageState = state;
+
+  switch (state) {
+    case INSTALL_IDLE:
+      break;
+    case INSTALL_CONNECTING:
+      Connecting();
+      break;
+    case INSTALL_GETTING_PACKAGE:
+      GettingPackage();
+      break;
+    case INSTALL_WAITING_INSTALLER:
+      if (!bInstallerConnectedInProgress) {
+        installer.Connect(chosen_com_settings.port, BAUD_115200);
+        bInstallerConnectedInProgress = true;
+      } else if (installer.IsRunning()) {
+        installPackageState = INSTALL_GETTING_FILE;
+      } else {
+        InstallerWaitTooLong();
+      }
+      break;
+    case INSTALL_GETTING_FILE:
+      GettingFile();
+      break;
+    case INSTALL_SENDING_FILE:
+      SendingFile();
+      break;
+    case INSTALL_WAITING_COMPLETION:
+      WaitingCompletion();
+      break;
+    case INSTALL_PREPARING_EXECUTE:
+      if (installer.PrepareToExecuteFile()) {
+        installPackageState = INSTALL_EXECUTING;
+      } else {
+        InstallerWaitTooLong();
+      }
+      break;
+    case INSTALL_EXECUTING:
+      if (fileType != 1 && fileType != 2) {
+        installPackageState = INSTALL_GETTING_NEXT_FILE;
+      } else if (installer.ExecuteFile(fileType == 2 ? "ainst.fpga" : "ainst.gpib")) {
+        installPackageState = INSTALL_GETTING_NEXT_FILE;
+      } else {
+        InstallerWaitTooLong();
+      }
+      break;
+    case INSTALL_GETTING_NEXT_FILE:
+      if (fileType <= 0) {
+        installPackageState = INSTALL_REBOOTING;
+      } else if (installer.IsRunning()) {
+        fileType--;
+        installPackageState = INSTALL_GETTING_FILE;
+      } else {
+        InstallerWaitTooLong();
+      }
+      break;
+    case INSTALL_REBOOTING:
+      Rebooting();
+      break;
+    case INSTALL_RECONNECTING:
+      Reconnecting();
+      break;
+  }
+
+  if (installer.Update()) run.ctLastAck = platform::GetMonotonicMs();
+  return true;
+}
+
+bool AutoSequencerAtRest() {
+  return installPackageState == INSTALL_IDLE && oldinstallPackageState == INSTALL_IDLE;
+}
+
+int GetAutoExitStatus() { return run.exitStatus; }
+
+void SetAutoExitStatus(int status) { run.exitStatus = status; }

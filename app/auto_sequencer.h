@@ -1,0 +1,35 @@
+// The unattended installation: one step per call, driven by the program's loop.
+#ifndef HALVEX_APP_AUTO_SEQUENCER_H
+#define HALVEX_APP_AUTO_SEQUENCER_H
+
+#include <cstdint>
+
+// Exit status of the automatic mode.
+enum eAutoExitStatus : int {
+  EXIT_DONE = 0,            // " Done!": the image was sent and the instrument is back
+  EXIT_COMMAND_LINE = 2,    // no usable "-PORT=", the named package was not found
+  EXIT_NO_CONNECTION = 3,   // the instrument did not answer on the port
+  EXIT_INSTALL_FAILED = 4,  // failed after the instrument entered its installer
+  EXIT_TIME_LIMIT = 5       // a time limit ran out
+};
+
+// Time limits of the automatic mode, far above normal start and reboot times. The window
+// has its Cancel buttons instead.
+constexpr int64_t INSTALLER_ANSWER_LIMIT_MS = 2 * 60 * 1000;   // installer to answer
+constexpr int64_t PACKET_ACK_LIMIT_MS = 2 * 60 * 1000;         // without an acknowledged packet
+constexpr int64_t INSTRUMENT_RETURN_LIMIT_MS = 5 * 60 * 1000;  // instrument to come back
+// The exit word is sent again when it is not acknowledged, at most this often.
+constexpr int MAX_EXIT_ATTEMPTS = 5;
+
+// One step of the automatic installation; always true.
+bool UpdateAuto();
+
+// True when the state is Idle and the step that reports the return to Idle (" Done!") has
+// run: the loop ends only then, so the last line of a run is never lost.
+bool AutoSequencerAtRest();
+
+// Exit status of the run so far.
+int GetAutoExitStatus();
+void SetAutoExitStatus(int status);
+
+#endif

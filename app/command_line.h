@@ -1,0 +1,40 @@
+// The option grammar of the command line and the start-up log.
+#ifndef HALVEX_APP_COMMAND_LINE_H
+#define HALVEX_APP_COMMAND_LINE_H
+
+#include <string>
+#include <vector>
+
+#include "comm/comm.h"
+#include "platform/command_line.h"
+
+// Serial settings chosen on the command line.
+struct stCommandLineCom {
+  bool bPortSet = false;    // a valid "-PORT=" was seen
+  ePort port = PORT_NONE;   // COMn, 1 to 16 when bPortSet
+  eBaud baud = BAUD_57600;  // rate for talking to the instrument
+};
+
+// Package named on the command line.
+struct stCommandLinePkg {
+  bool bFound = false;      // the package file named by the last "-PKG=" is a regular file
+  std::string packageFile;  // path of that package file
+};
+
+// Everything the options say.
+struct stCommandLine {
+  bool bAuto = false;
+  bool bConsole = false;
+  bool bPackageNamed = false;  // a "-PKG=" was given
+  stCommandLineCom com;
+  stCommandLinePkg pkg;
+};
+
+// Reads the options from argument 1 on. pathPrefix is written in front of "packages".
+stCommandLine ReadCommandLine(const std::vector<platform::stArgument>& arguments,
+                              const std::string& pathPrefix);
+
+// "Program Entry @ <argument 0>\r\n", one "Arg%d: %s\r\n" line per argument, "\r\n".
+std::string FormatStartupLog(const std::vector<platform::stArgument>& arguments);
+
+#endif

@@ -1,0 +1,75 @@
+#include "app/program.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/auto_sequencer.h"
+#include "app/globals.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/locale.h"
+
+// With a console the automatic loop goes on after the run; an idle pass sleeps this long so
+// the waiting program does not burn a processor.
+static const unsigned IDLE_PASS_SLEEP_MS = 50;
+
+static void Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+static int RunAutomaticMode() {
+  for (;;) {
+    if (AutoSequencerAtRest()) {
+      if (!bConsole) break;
+      platform::SleepMs(IDLE_PASS_SLEEP_MS);
+    }
+    if (!UpdateAuto()) break;
+  }
+  return GetAutoExitStatus();
+}
+
+int RunProgram(const std::vector<platform::stArgument>& arguments, void* hInstance) {
+  platform::SetBinaryStdStreams();
+  bAuto = false;
+  bConsole = false;
+  last_pkg_path[0] = '\0';
+  chosen_com_settings = stCommandLineCom();
+  chosen_pkg_settings = stCommandLinePkg();
+
+  const stCommandLine options = ReadCommandLine(arguments, path);
+  bAuto = options.bAuto;
+  bConsole = options.bConsole;
+  if (bConsole) installer.SetConsole(true);
+  chosen_com_settings = options.com;
+  chosen_pkg_settings = options.pkg;
+
+  if (bConsole) platform::RedirectIOToConsole();
+  Print(FormatStartupLog(arguments));
+
+  installPackageState = INSTALL_IDLE;
+  if (options.bPackageNamed && chosen_pkg_settings.bFound) {
+    installPackageState = INSTALL_CONNECTING;
+    Print("Found package \"" + chosen_pkg_settings.packageFile + "\" ...\r\n");
+  } else if (options.bPackageNamed) {
+    Print("Package \"" + chosen_pkg_settings.packageFile + "\" not found!  Aborting ...\r\n");
+    SetAutoExitStatus(EXIT_COMMAND_LINE);
+  } else if (bAuto) {
+    installPackageState = INSTALL_CONNECTING;
+    Print("Package not specified.  Will use latest version available ...\r\n");
+  }
+
+  language = ChooseLanguage(platform::GetUserPrimaryLanguage());
+
+  int status;
+  if (bAuto) {
+    path[0] = '\0';
+    status = RunAutomaticMode();
+  } else {
+    status = RunWindowMode(hInstance);
+    if (status < 0) return 0;  // the window could not be created: nothing more is logged
+  }
+  Print("Exiting program ...");
+  return status;
+}

@@ -1,0 +1,13 @@
+// Window mode where there is no window: this build installs in the automatic mode only.
+#include <cstdio>
+
+#include "app/auto_sequencer.h"
+#include "app/program.h"
+
+int RunWindowMode(void*) {
+  std::fputs(
+      "halvex-installer: the window needs the Windows build (halvex-installer.exe).\n"
+      "Run an automatic installation with -AUTO -PORT=COM<n> [-BAUD=<rate>] [-PKG=<package>].\n",
+      stderr);
+  return EXIT_COMMAND_LINE;
+}

@@ -1,0 +1,59 @@
+// A partial TCP channel: connects to an IPv4 server given as dotted-quad text and a port,
+// sends text lines and reads text replies. IsConnected, WriteN, Flush, ReadN(char*, int,
+// float) and PurgeRx stay pure, so a complete TCP channel is derived from this class.
+#ifndef HALVEX_COMM_NETWORK_H
+#define HALVEX_COMM_NETWORK_H
+
+#include "comm/comm.h"
+#include "platform/socket.h"
+
+// Dotted-quad text "255.255.255.255" and its NUL.
+constexpr int MAX_DQUAD_LEN = 16;
+constexpr int MAX_NET_BUFF_LEN = 256;
+constexpr int MAX_NET_ERROR_LEN = 64;
+
+class cNetworkClient : public cComm {
+ public:
+  cNetworkClient();
+  ~cNetworkClient() override;
+  cNetworkClient(const cNetworkClient&) = delete;
+  cNetworkClient& operator=(const cNetworkClient&) = delete;
+
+  // Connects to address (four decimal numbers 0-255 separated by points, at most 15
+  // characters) at port (its low 16 bits); an open connection is closed first. An address
+  // that is longer or not a dotted quad is refused: nothing connects. Every failure sets the
+  // error, keeps its text and shows it in a message box.
+  bool Initialize(const char* address, unsigned int port);
+
+  bool Disconnect() override;
+  bool Reconnect() override;
+  int GetType() override { return 1; }
+  // Sends the text, then CR LF; false only on a closed client.
+  bool Write(const char* text) override;
+  // The reply: everything received until a receive brings a LF (bytes behind the LF in that
+  // receive included), in a buffer that the next Read overwrites. A reply that would pass
+  // 255 characters ends with the part collected before it. " Receive Error" when a receive
+  // fails or the server closed the connection; "Ethernet not initialized" on a closed client.
+  char* Read() override;
+  using cComm::ReadN;
+  // Exactly n bytes as text (n at most 255), in a buffer that the next ReadN(int) overwrites;
+  // " Receive Error", "Ethernet not initialized" or "too many bytes to read" otherwise.
+  const char* ReadN(int n);
+  char* ReadStripTerm() override;
+  bool ErrorOccurred() override;
+  const char* GetErrorString() override { return szErrorString; }
+  void Dump() const;
+
+ private:
+  bool Fail(const char* text, bool bCleanup);
+  void Close();
+
+  char szAddress[MAX_DQUAD_LEN];
+  unsigned int nPort;
+  platform::cTcpSocket sock;
+  bool bErrorOccurred;
+  char szErrorString[MAX_NET_ERROR_LEN];
+  bool bConnected;
+};
+
+#endif

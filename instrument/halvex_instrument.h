@@ -1,0 +1,174 @@
+// The connection to one pressure instrument over its text command channel: handshake,
+// identification, software versions, reconnection after a reboot, the start of the resident
+// installer, and the measurement and control commands.
+#ifndef HALVEX_INSTRUMENT_HALVEX_INSTRUMENT_H
+#define HALVEX_INSTRUMENT_HALVEX_INSTRUMENT_H
+
+#include <cstdint>
+
+#include "comm/comm.h"
+#include "comm/serial.h"
+
+constexpr int MAX_VER_LEN = 9;      // each software image version text
+constexpr int MAX_ID_LEN = 64;      // whole identification text
+constexpr int MAX_MANUF_LEN = 8;    // manufacturer text
+constexpr int MAX_MODEL_LEN = 8;    // model text
+constexpr int MAX_SN_LEN = 8;       // serial number text
+constexpr int MAX_VERSION_LEN = 8;  // version field of the identification
+constexpr int MAX_UNITS_LEN = 8;    // units text
+constexpr int MAX_MODULES = 3;      // module kinds
+constexpr int MAX_CHANNELS = 2;     // channels
+constexpr int MAX_SENSORS = 3;      // sensors per channel
+constexpr int MAX_TURNDOWNS = 4;    // turndowns per sensor
+
+// The handshake is repeated (and a missing port reopened) at most this often.
+constexpr int64_t RECONNECT_INTERVAL_MS = 2000;
+
+struct sVersion {
+  int32_t major;
+  int32_t minor;
+  int32_t build;
+};
+
+enum eInstrumentType : int {
+  INSTRUMENT_UNKNOWN = 0,
+  INSTRUMENT_CONTROLLER = 1,
+  INSTRUMENT_INDICATOR = 2,
+};
+
+enum eChannel : int { CHANNEL_A = 0, CHANNEL_B = 1 };
+
+// Sensor letters on the wire: P, S, B.
+enum eSensor : int { SENSOR_P = 0, SENSOR_S = 1, SENSOR_B = 2 };
+
+// Turndown digits 1 to 4 on the wire.
+enum eTurndown : int { TURNDOWN_1 = 0, TURNDOWN_2, TURNDOWN_3, TURNDOWN_4 };
+
+class cHalvexInstrument {
+ public:
+  cHalvexInstrument();
+  cHalvexInstrument(const cHalvexInstrument&) = delete;
+  cHalvexInstrument& operator=(const cHalvexInstrument&) = delete;
+
+  // Opens the serial port and performs the handshake. True when an instrument answered it;
+  // whether its identification was usable is told by IsConnected().
+  bool Connect(ePort port, eBaud baud, bool bShowError);
+  bool Disconnect();
+  // One step of waiting for a rebooted instrument: reopens a closed port at most every 2 s
+  // and repeats the handshake at most every 2 s. Returns IsConnected().
+  bool Reconnect();
+  // Reads and parses the identification, then the versions.
+  bool Initialize();
+  // "VERSIONS?": fills the three version texts; false when the reply holds no MAIN version.
+  bool UpdateVersions();
+  // Parses "major.minor.build" (the dots looked for up to the next ",") into out; parts not
+  // given are 0. Always true.
+  static bool ExtractVersion(sVersion* out, const char* text);
+  bool ClearErrors();
+  // "CERR", "INSTALL", "VENT": the instrument starts its resident installer.
+  bool StartInstaller();
+  bool ChangeComm(cComm* newComm);
+  bool ChangeType(eInstrumentType type);
+  void Dump() const;
+
+  bool IsConnected() const { return bConnected; }
+  ePort GetConnectPort() const { return connectPort; }
+  const char* GetMainVersion() const { return szMainVersion; }
+  const char* GetGPIBVersion() const { return szGPIBVersion; }
+  const char* GetFPGAVersion() const { return szFPGAVersion; }
+  const char* GetManufacturer() const { return szManufacturer; }
+  const char* GetModel() const { return szModel; }
+  const char* GetSerialNumberString() const { return szSerialNumber; }
+  const char* GetVersion() const { return szVersion; }
+  int32_t GetSerialNumber() const { return serialNumber; }
+  // "ID?" and its unparsed reply; "???" when not connected.
+  const char* GetID();
+
+  // Measurement and control commands. Those that set something send nothing and return false
+  // while not connected.
+  bool Default();
+  bool SetChannel(eChannel channel);
+  bool SetSensor(eSensor sensor, eTurndown turndown);
+  bool Autorange(bool bOn);
+  bool Standby();
+  bool Measure();
+  bool Control();
+  bool Vent();
+  bool Setpt(float value);
+  // "UNITS <units>"; false when the line would not fit.
+  bool Units(const char* units);
+  bool ResetPeak();
+
+  // Queries: one reply line each. Without a channel, or when the read fails, they return
+  // their fallback (0, false, " PSI", true for GetStable).
+  bool GetAutorange();
+  float GetMaxRange();
+  float GetMinRange();
+  const char* GetUnits();
+  float GetCtrlMax();
+  float GetCtrlMin();
+  float GetVolume();
+  bool GetPressureType();
+  eChannel GetChannel();
+  eSensor GetSensor();
+  eTurndown GetTurndown();
+  float GetPressure();
+  float GetRate();
+  float GetSetpt();
+  bool GetStable();
+  float GetPeakMax();
+  float GetPeakMin();
+
+  // Range tables; indices outside their limits give false, 0 or "".
+  bool ChannelValid(eChannel c) const;
+  bool SensorValid(eChannel c, eSensor s) const;
+  bool TurndownValid(eChannel c, eSensor s, eTurndown t) const;
+  float GetMaxRange(eChannel c, eSensor s, eTurndown t) const;
+  float GetMinRange(eChannel c, eSensor s, eTurndown t) const;
+  const char* GetRangeUnits(eChannel c, eSensor s, eTurndown t) const;
+
+ private:
+  // Sends the handshake on serial and reads the identification into szReply; sets (never
+  // clears) bConnected when it names the maker.
+  void Handshake();
+  // Writes one command through comm; false without a channel or when the write fails.
+  bool Send(const char* command);
+  // Writes a query through comm and copies its reply into szReply. False without a channel
+  // or when the channel reports an error (szReply then holds the error text).
+  bool Query(const char* query);
+  // A query whose reply is read as a number from its second character on.
+  float QueryNumber(const char* query, float fallback);
+
+  cComm* comm;
+  cSerial serial;
+  bool bConnected;
+  ePort connectPort;
+  eBaud connectBaud;
+  eInstrumentType instrumentType;
+  sVersion mainVersion;
+  char szReply[MAX_BUFF_LEN];
+  char szMainVersion[MAX_VER_LEN];
+  char szGPIBVersion[MAX_VER_LEN];
+  char szFPGAVersion[MAX_VER_LEN];
+  char szID[MAX_ID_LEN];
+  char szManufacturer[MAX_MANUF_LEN];
+  char szModel[MAX_MODEL_LEN];
+  int32_t serialNumber;
+  char szSerialNumber[MAX_SN_LEN];
+  char szVersion[MAX_VERSION_LEN];
+
+  bool channelValid[MAX_CHANNELS];
+  bool sensorValid[MAX_CHANNELS][MAX_SENSORS];
+  bool turndownValid[MAX_CHANNELS][MAX_SENSORS][MAX_TURNDOWNS];
+  float maxRange[MAX_CHANNELS][MAX_SENSORS][MAX_TURNDOWNS];
+  float minRange[MAX_CHANNELS][MAX_SENSORS][MAX_TURNDOWNS];
+  char rangeUnits[MAX_CHANNELS][MAX_SENSORS][MAX_TURNDOWNS][MAX_UNITS_LEN];
+
+  // Reconnection timing, per instance so that every connection paces itself.
+  bool bReconnectStarted;
+  int64_t ctStartTime;  // last handshake, first Reconnect call or last reopening
+  bool bReopenTried;
+  int64_t ctReopenTime;  // last attempt to reopen a closed port
+};
+
+#endif

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Runs every Windows test suite (build-win/bin/*_tests.exe) under Wine, each with fresh peers:
+#   COM1 <-> COM2  the two ends of one pty pair (HALVEX_TEST_LOOP=1,2)
+#   COM3           halvex-sim with its store in a fresh folder (HALVEX_TEST_SIM_COM=3,
+#                  HALVEX_TEST_SIM_STORE=the folder as a Windows path)
+# and an X server for the suites that make windows. Writes results/wine-<suite>.xml.
+set -u -o pipefail
+RESULTS=${1:?results folder}
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$ROOT" || exit 1
+# shellcheck source=wine_env.sh
+source scripts/lib/wine_env.sh
+
+SIM=$ROOT/build/bin/halvex-sim
+DISPLAY_NUMBER=${HALVEX_TEST_DISPLAY:-97}
+WORK=$(mktemp -d)
+peers=()
+
+stop_peers() {
+  wine_stop
+  local pid
+  for pid in "${peers[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+  peers=()
+}
+cleanup() {
+  stop_peers
+  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+Xvfb ":$DISPLAY_NUMBER" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=":$DISPLAY_NUMBER"
+
+status=0
+for exe in "$WIN_BUILD"/bin/*_tests.exe; do
+  [ -e "$exe" ] || continue
+  suite=$(basename "$exe" .exe)
+  peers+=("$(start_port_loop 1 2)")
+  store=$WORK/$suite-store
+  rm -rf "$store" && mkdir -p "$store"
+  sim_env=()
+  if [ -x "$SIM" ]; then
+    rm -f "$PORTS_DIR/com3"
+    "$SIM" --pty "$PORTS_DIR/com3" --store "$store" --log "$RESULTS/wine-$suite-sim.log" 2>>"$RESULTS/wine-$suite-sim.err" &
+    peers+=($!)
+    if wait_for_path "$PORTS_DIR/com3"; then
+      sim_env=(HALVEX_TEST_SIM_COM=3 "HALVEX_TEST_SIM_STORE=$(winepath -w "$store" 2>/dev/null)")
+    fi
+  fi
+  (cd "$WORK" && env HALVEX_TEST_LOOP=1,2 "${sim_env[@]}" timeout 900 wine "$exe" \
+    --gtest_output="xml:$(winepath -w "$RESULTS/wine-$suite.xml" 2>/dev/null)" \
+    >"$RESULTS/wine-$suite.log" 2>&1)
+  result=$?
+  grep -E '^\[  (PASSED|FAILED) ' "$RESULTS/wine-$suite.log" | sed "s/^/$suite: /"
+  if [ ! -f "$RESULTS/wine-$suite.xml" ]; then
+    echo "FAIL wine:$suite (exit $result, no results)" >>"$RESULTS/script.txt"
+    tail -n 20 "$RESULTS/wine-$suite.log" >&2
+    status=1
+  fi
+  [ "$result" = 0 ] || status=1
+  stop_peers
+done
+exit $status

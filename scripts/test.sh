@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The test command. On a fresh Debian machine (as root) it installs what is missing, builds
+# the native tree (plain and with ASan+UBSan) and the Windows tree, runs the native suites
+# with ctest, runs the Windows suites under Wine against real ptys, and ends with one line:
+# "N passed, N failed". The exit status is non-zero when anything failed.
+set -u -o pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+cd "$ROOT" || exit 1
+# shellcheck source=lib/deps.sh
+source scripts/lib/deps.sh
+# shellcheck source=lib/wine_env.sh
+source scripts/lib/wine_env.sh
+
+JOBS=${JOBS:-$(nproc)}
+RESULTS=$ROOT/build/test-results
+STARTED=$(date +%s)
+
+note() { printf '== %s (%ss)\n' "$*" "$(($(date +%s) - STARTED))"; }
+# A step of the script itself that passes or fails as a whole.
+record() { # record PASS|FAIL name
+  echo "$1 $2" >>"$RESULTS/script.txt"
+  [ "$1" = FAIL ] && echo "FAILED: $2" >&2
+  return 0
+}
+
+note "installing what is missing"
+install_deps native windows fuzz || { echo "could not install the build dependencies" >&2; exit 1; }
+
+mkdir -p build
+rm -rf "$RESULTS"
+mkdir -p "$RESULTS"
+
+build_tree() { # build_tree dir cmake-args...
+  local dir=$1
+  shift
+  if cmake -G Ninja -S . -B "$dir" "$@" >"$RESULTS/configure-$(basename "$dir").log" 2>&1 &&
+    ninja -C "$dir" -j "$JOBS" >"$RESULTS/build-$(basename "$dir").log" 2>&1; then
+    record PASS "build:$(basename "$dir")"
+    return 0
+  fi
+  tail -n 40 "$RESULTS/configure-$(basename "$dir").log" "$RESULTS/build-$(basename "$dir").log" >&2
+  record FAIL "build:$(basename "$dir")"
+  return 1
+}
+
+note "building the native tree"
+build_tree build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVEX_WIN_BUILD="$ROOT/build-win"
+native_ok=$?
+note "building the Windows tree"
+build_tree build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+windows_ok=$?
+note "building the sanitized native tree"
+build_tree build-asan -DCMAKE_BUILD_TYPE=Debug -DHALVEX_SANITIZE=ON
+asan_ok=$?
+
+if [ "$windows_ok" = 0 ]; then
+  note "preparing Wine"
+  if wine_setup; then record PASS "wine:prefix"; else record FAIL "wine:prefix"; windows_ok=1; fi
+fi
+
+run_ctest() { # run_ctest dir name
+  (cd "$1" && ctest -j "$JOBS" --timeout 600 --output-junit "$RESULTS/ctest-$2.xml" \
+    >"$RESULTS/ctest-$2.log" 2>&1)
+  local status=$?
+  grep -E 'tests passed|tests failed|\*\*\*Failed|\*\*\*Timeout|Exception' "$RESULTS/ctest-$2.log" | tail -n 20
+  [ -f "$RESULTS/ctest-$2.xml" ] || record FAIL "ctest:$2 (no results)"
+  return $status
+}
+
+if [ "$native_ok" = 0 ]; then
+  note "native suites"
+  HALVEX_WINE_TESTS=$([ "$windows_ok" = 0 ] && echo 1 || echo 0) run_ctest build native
+fi
+if [ "$asan_ok" = 0 ]; then
+  note "sanitized native suites"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    HALVEX_WINE_TESTS=0 run_ctest build-asan asan
+fi
+
+if [ "$windows_ok" = 0 ]; then
+  note "Windows suites under Wine"
+  scripts/lib/run_wine_suites.sh "$RESULTS" || true
+fi
+
+note "done"
+python3 scripts/lib/summarize.py "$RESULTS"/*.xml "$RESULTS"/script.txt

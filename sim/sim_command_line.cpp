@@ -1,0 +1,214 @@
+#include "sim/sim_command_line.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include "sim/sim_line_settings.h"
+
+namespace sim {
+
+namespace {
+
+bool ReadNumber(const std::string& szText, int64_t minimum, int64_t maximum, int64_t& value) {
+  if (szText.empty() || szText.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  errno = 0;
+  const long long parsed = std::strtoll(szText.c_str(), nullptr, 10);
+  if (errno != 0 || parsed < minimum || parsed > maximum) return false;
+  value = parsed;
+  return true;
+}
+
+struct sOption {
+  const char* szName;
+  const char* szValue;  // nullptr: a flag without value
+  const char* szHelp;
+  std::function<bool(sSimCommandLine&, const std::string&)> apply;
+};
+
+template <typename T>
+std::function<bool(sSimCommandLine&, const std::string&)> Number(T sSimFaults::*member,
+                                                                 int64_t minimum, int64_t maximum) {
+  return [member, minimum, maximum](sSimCommandLine& out, const std::string& szValue) {
+    int64_t value = 0;
+    if (!ReadNumber(szValue, minimum, maximum, value)) return false;
+    out.options.faults.*member = static_cast<T>(value);
+    return true;
+  };
+}
+
+template <typename T>
+std::function<bool(sSimCommandLine&, const std::string&)> Number(T sSimOptions::*member,
+                                                                 int64_t minimum, int64_t maximum) {
+  return [member, minimum, maximum](sSimCommandLine& out, const std::string& szValue) {
+    int64_t value = 0;
+    if (!ReadNumber(szValue, minimum, maximum, value)) return false;
+    out.options.*member = static_cast<T>(value);
+    return true;
+  };
+}
+
+std::function<bool(sSimCommandLine&, const std::string&)> Text(std::string sSimOptions::*member) {
+  return [member](sSimCommandLine& out, const std::string& szValue) {
+    out.options.*member = szValue;
+    return true;
+  };
+}
+
+std::function<bool(sSimCommandLine&, const std::string&)> Flag(bool sSimFaults::*member) {
+  return [member](sSimCommandLine& out, const std::string&) {
+    out.options.faults.*member = true;
+    return true;
+  };
+}
+
+const std::vector<sOption>& GetOptionTable() {
+  constexpr int64_t kMaxMs = 3600000;
+  static const std::vector<sOption> table = {
+      {"pty", "LINK", "make a symbolic link to the pty's slave at LINK (required)",
+       [](sSimCommandLine& out, const std::string& szValue) {
+         out.szLink = szValue;
+         return !szValue.empty();
+       }},
+      {"store", "DIR", "store received files in DIR, created if missing (required)",
+       Text(&sSimOptions::szStoreDir)},
+      {"model", "M", "model in the identification (default VSR450)", Text(&sSimOptions::szModel)},
+      {"serial", "N", "serial number in the identification (default 123456)",
+       Text(&sSimOptions::szSerial)},
+      {"id", "TEXT", "the whole \"ID?\" reply (default HALVEX,<model>,<serial>,<main version>)",
+       Text(&sSimOptions::szId)},
+      {"main-version", "X.Y.Z", "MAIN version in \"VERSIONS?\" (default 1.0.0)",
+       Text(&sSimOptions::szMainVersion)},
+      {"gpib-version", "X.Y.Z", "GPIB version in \"VERSIONS?\" (default 1.0.0)",
+       Text(&sSimOptions::szGpibVersion)},
+      {"fpga-version", "X.Y.Z", "FPGA version in \"VERSIONS?\" (default 1.0.0)",
+       Text(&sSimOptions::szFpgaVersion)},
+      {"installer-start-ms", "MS",
+       "silence after \"INSTALL\" before the resident installer answers (default 1000)",
+       Number(&sSimOptions::installerStartMs, 0, kMaxMs)},
+      {"boot-ms", "MS", "silence after the installer's exit before the restart (default 3000)",
+       Number(&sSimOptions::bootMs, 0, kMaxMs)},
+      {"log", "FILE", "write a timestamped transcript of lines and packets to FILE",
+       Text(&sSimOptions::szLogPath)},
+      {"line-rate", "BAUD",
+       "pace both directions like a real line of BAUD bit/s, 10 bits a byte (default 0: unpaced)",
+       Number(&sSimOptions::lineRate, 0, 4000000)},
+      {"baud", "RATE",
+       "rate the command interpreter expects the line set to (default 57600; the installer "
+       "always expects 115200)",
+       [](sSimCommandLine& out, const std::string& szValue) {
+         int64_t value = 0;
+         if (!ReadNumber(szValue, 1, 4000000, value)) return false;
+         if (BaudToSpeed(static_cast<uint32_t>(value)) == 0) return false;
+         out.options.interpreterBaud = static_cast<uint32_t>(value);
+         return true;
+       }},
+      {"signed-checksums", nullptr,
+       "the installer's own packets carry the signed byte sum instead of the unsigned one",
+       [](sSimCommandLine& out, const std::string&) {
+         out.options.bSignedChecksums = true;
+         return true;
+       }},
+      {"nak-every", "N", "fault: answer \"N\" to every Nth packet with data and discard it",
+       Number(&sSimFaults::nakEvery, 1, 1000000000)},
+      {"drop-ack-every", "N",
+       "fault: discard every Nth packet with data and answer nothing, so the program times out "
+       "and resends (a lost \"A\" after an accepted packet cannot be told from this by the "
+       "program, which has no sequence numbers, so it is not simulated)",
+       Number(&sSimFaults::dropAckEvery, 1, 1000000000)},
+      {"garbage-before-ack", nullptr,
+       "fault: send a few bytes that are neither \"A\" nor \"N\" before every answer",
+       Flag(&sSimFaults::bGarbageBeforeAck)},
+      {"ack-delay-ms", "MS",
+       "fault: wait MS before every answer (2000 or more: the program times out and resends, "
+       "and the installer takes the resend as a new packet)",
+       Number(&sSimFaults::ackDelayMs, 0, kMaxMs)},
+      {"never-start-installer", nullptr,
+       "fault: \"INSTALL\" is taken, then the line stays silent for good",
+       Flag(&sSimFaults::bNeverStartInstaller)},
+      {"never-reboot", nullptr, "fault: after the exit word's \"A\" the line stays silent for good",
+       Flag(&sSimFaults::bNeverReboot)},
+      {"hangup-after-bytes", "N",
+       "fault: after N bytes received in total answer nothing for good, like a pulled cable "
+       "(input is still read and dropped)",
+       Number(&sSimFaults::hangupAfterBytes, 0, INT64_MAX)},
+      {"help", nullptr, "show this text",
+       [](sSimCommandLine& out, const std::string&) {
+         out.bHelp = true;
+         return true;
+       }},
+  };
+  return table;
+}
+
+}  // namespace
+
+bool ParseSimCommandLine(int argc, const char* const* argv, sSimCommandLine& out,
+                         std::string& szError) {
+  out = sSimCommandLine();
+  for (int i = 1; i < argc; ++i) {
+    std::string szArgument = argv[i];
+    if (szArgument.compare(0, 2, "--") != 0) {
+      szError = "unexpected argument \"" + szArgument + "\"";
+      return false;
+    }
+    std::string szName = szArgument.substr(2);
+    std::string szValue;
+    bool bInlineValue = false;
+    const size_t equals = szName.find('=');
+    if (equals != std::string::npos) {
+      szValue = szName.substr(equals + 1);
+      szName = szName.substr(0, equals);
+      bInlineValue = true;
+    }
+    const sOption* option = nullptr;
+    for (const sOption& entry : GetOptionTable()) {
+      if (szName == entry.szName) option = &entry;
+    }
+    if (!option) {
+      szError = "unknown option --" + szName;
+      return false;
+    }
+    if (!option->szValue) {
+      if (bInlineValue) {
+        szError = "--" + szName + " takes no value";
+        return false;
+      }
+    } else if (!bInlineValue) {
+      if (i + 1 >= argc) {
+        szError = "--" + szName + " needs a value " + option->szValue;
+        return false;
+      }
+      szValue = argv[++i];
+    }
+    if (!option->apply(out, szValue)) {
+      szError = "bad value \"" + szValue + "\" for --" + szName;
+      return false;
+    }
+  }
+  if (out.bHelp) return true;
+  if (out.szLink.empty() || out.options.szStoreDir.empty()) {
+    szError = "--pty and --store are required";
+    return false;
+  }
+  return true;
+}
+
+std::string GetSimUsage() {
+  std::string szText =
+      "usage: halvex-sim --pty LINK --store DIR [options]\n"
+      "Plays the instrument (command interpreter and resident installer) on a pty until\n"
+      "SIGTERM or SIGINT. Packets with data are counted from 1 for the fault options.\n";
+  for (const sOption& option : GetOptionTable()) {
+    std::string szLeft = std::string("  --") + option.szName;
+    if (option.szValue) szLeft += std::string(" ") + option.szValue;
+    if (szLeft.size() < 28) szLeft.resize(28, ' ');
+    szText += szLeft + " " + option.szHelp + "\n";
+  }
+  return szText;
+}
+
+}  // namespace sim

@@ -1,0 +1,74 @@
+// The instrument's resident installer: binary packets, each answered "A" (accepted) or "N"
+// (refused, expected again). It reports versions, stores files, runs scripts and exits, which
+// restarts the instrument.
+#ifndef HALVEX_SIM_SIM_INSTALLER_H
+#define HALVEX_SIM_SIM_INSTALLER_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/sim_line.h"
+#include "sim/sim_options.h"
+#include "sim/sim_recorder.h"
+#include "sim/sim_state.h"
+#include "sim/sim_store.h"
+
+namespace sim {
+
+class cSimInstaller {
+ public:
+  cSimInstaller(const sSimOptions& options, cSimRecorder& recorder, cSimLine& line,
+                cSimStore& store, sSimInstrumentState& state);
+
+  // Serves packets from a fresh start until the exit word, a hang-up or the simulator's stop.
+  // Returns the next face.
+  eSimFace Run();
+
+ private:
+  enum eStep {
+    STEP_COMMAND,       // a command word
+    STEP_VERSION_NAME,  // the name of the component whose versions are asked
+    STEP_FILE_NAME,     // the remote name of a file
+    STEP_FILE_SIZE,     // its size, 4 bytes
+    STEP_FILE_DATA,     // data packets until the end-of-file marker
+    STEP_SCRIPT_NAME,   // the name of a script to run
+  };
+  enum eReceived { GOT_PACKET, GOT_END_OF_FILE, GOT_NOTHING, GOT_STOP, GOT_HANG_UP };
+  struct sPacket {
+    int32_t length = 0;
+    uint32_t checksum = 0;
+    std::vector<uint8_t> data;
+    sSimLineSettings settings;
+  };
+
+  eReceived ReceivePacket(sPacket& packet);
+  eReceived ReceiveRest(uint8_t* dest, size_t n, size_t done, const std::string& szExpected,
+                        sSimLineSettings& settings);
+  eSimFace Dispatch(const sPacket& packet);
+  eSimFace HandleCommandWord(const sPacket& packet);
+  void HandleName(const sPacket& packet);
+  void HandleSize(const sPacket& packet);
+  void HandleData(const sPacket& packet);
+  void HandleEndOfFile();
+  void SendReplies(const std::string& szName);
+  void Answer(uint8_t answer);
+  void AbortFile();
+  std::string Describe(const sPacket& packet) const;
+
+  const sSimOptions& options;
+  cSimRecorder& recorder;
+  cSimLine& line;
+  cSimStore& store;
+  sSimInstrumentState& state;
+  eStep step;
+  int packetCount;  // packets with data, for the faults
+  std::string szFileName;
+  uint32_t fileSize;
+  uint64_t fileReceived;
+  bool bFileDropped;  // the file broke a rule and will not be stored
+};
+
+}  // namespace sim
+
+#endif

@@ -1,0 +1,131 @@
+#include "sim/sim_interpreter.h"
+
+#include <cstdint>
+
+namespace sim {
+
+namespace {
+
+constexpr int kStallMs = 1000;    // a line that stops this long without its end is dropped
+constexpr size_t kMaxLine = 255;  // characters of a line before its LF
+constexpr int kIdleWaitMs = 200;  // waits while no line is pending
+
+bool IsLineText(const std::string& szLine) {
+  for (unsigned char c : szLine) {
+    if ((c < 0x20 && c != '\t') || c >= 0x7F) return false;
+  }
+  return true;
+}
+
+std::string Bytes(const std::string& szText) {
+  return DescribeBytes(reinterpret_cast<const uint8_t*>(szText.data()), szText.size());
+}
+
+}  // namespace
+
+cSimInterpreter::cSimInterpreter(const sSimOptions& optionsIn, cSimRecorder& recorderIn,
+                                 cSimLine& lineIn, sSimInstrumentState& stateIn)
+    : options(optionsIn),
+      recorder(recorderIn),
+      line(lineIn),
+      state(stateIn),
+      nextFace(FACE_INTERPRETER) {
+  AddStandardCommands();
+}
+
+void cSimInterpreter::AddCommand(const std::string& szKeyword, bool bArguments, fnCommand action) {
+  commands[szKeyword] = sCommand{bArguments, std::move(action)};
+}
+
+void cSimInterpreter::Reply(const std::string& szLine) {
+  recorder.Log(">", szLine);
+  const std::string szWire = szLine + "\r\n";
+  line.Send(szWire.data(), szWire.size());
+}
+
+void cSimInterpreter::Violation(const std::string& szText) {
+  recorder.Violation(szText);
+}
+
+std::string cSimInterpreter::GetIdReply() const {
+  if (!options.szId.empty()) return options.szId;
+  return "HALVEX," + options.szModel + "," + options.szSerial + "," + state.szMainVersion;
+}
+
+std::string cSimInterpreter::GetVersionsReply() const {
+  return "MAIN:" + state.szMainVersion + ",GPIB:" + state.szGpibVersion +
+         ",FPGA:" + state.szFpgaVersion;
+}
+
+eSimFace cSimInterpreter::Run() {
+  nextFace = FACE_INTERPRETER;
+  std::string szPending;
+  bool bOverflow = false;  // the line passed its length; dropped up to its end
+  sSimLineSettings settings;
+  for (;;) {
+    uint8_t byte = 0;
+    const bool bInLine = !szPending.empty() || bOverflow;
+    const eSimRx result = line.Receive(byte, bInLine ? kStallMs : kIdleWaitMs, &settings);
+    if (result == RX_STOPPED) return FACE_INTERPRETER;
+    if (result == RX_HUNG_UP) return FACE_SILENT;
+    if (result == RX_TIMEOUT) {
+      if (!szPending.empty()) {
+        Violation(std::string(IsLineText(szPending) ? "a line without its end"
+                                                    : "binary bytes at the command interpreter") +
+                  " stalled for 1 s and was dropped: " + Bytes(szPending));
+      }
+      szPending.clear();
+      bOverflow = false;
+      continue;
+    }
+    if (byte == '\n') {
+      if (!bOverflow) {
+        if (!szPending.empty() && szPending.back() == '\r') szPending.pop_back();
+        if (!szPending.empty()) HandleLine(szPending, settings);
+      }
+      szPending.clear();
+      bOverflow = false;
+      if (nextFace != FACE_INTERPRETER) return nextFace;
+      continue;
+    }
+    if (bOverflow) continue;
+    szPending += static_cast<char>(byte);
+    if (szPending.size() > kMaxLine) {
+      Violation(std::string(IsLineText(szPending) ? "a line of more than 255 characters"
+                                                  : "binary bytes at the command interpreter") +
+                " was dropped: " + Bytes(szPending));
+      szPending.clear();
+      bOverflow = true;
+    }
+  }
+}
+
+void cSimInterpreter::HandleLine(const std::string& szLine, const sSimLineSettings& settings) {
+  if (!IsLineText(szLine)) {
+    Violation("binary bytes at the command interpreter: " + Bytes(szLine));
+    return;
+  }
+  recorder.Command({szLine, settings});
+  recorder.Log("<", szLine);
+  if (!settings.Fits(options.interpreterBaud)) {
+    Violation("\"" + szLine + "\" arrived on a line set to " + settings.Describe() +
+              "; the command interpreter expects " + std::to_string(options.interpreterBaud) +
+              " 8N1 without flow control (not answered)");
+    return;
+  }
+  const size_t blank = szLine.find(' ');
+  const std::string szKeyword = szLine.substr(0, blank);
+  const std::string szArguments = blank == std::string::npos ? "" : szLine.substr(blank + 1);
+  const auto found = commands.find(szKeyword);
+  if (found == commands.end()) {
+    Violation("unknown command \"" + szLine + "\"");
+    return;
+  }
+  if (!found->second.bArguments && blank != std::string::npos) {
+    Violation("\"" + szKeyword + "\" takes no arguments: \"" + szLine + "\"");
+    return;
+  }
+  found->second.action(*this, szArguments);
+}
+
+}  // namespace sim

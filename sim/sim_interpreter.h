@@ -1,0 +1,62 @@
+// The instrument's command interpreter: text lines ending in CR LF (LF alone is taken, empty
+// lines are ignored), answered from a table of commands.
+#ifndef HALVEX_SIM_SIM_INTERPRETER_H
+#define HALVEX_SIM_SIM_INTERPRETER_H
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "sim/sim_line.h"
+#include "sim/sim_options.h"
+#include "sim/sim_recorder.h"
+#include "sim/sim_state.h"
+
+namespace sim {
+
+class cSimInterpreter {
+ public:
+  // A command's action; szArguments is the text after the keyword's blank (may be empty).
+  using fnCommand =
+      std::function<void(cSimInterpreter& interpreter, const std::string& szArguments)>;
+
+  cSimInterpreter(const sSimOptions& options, cSimRecorder& recorder, cSimLine& line,
+                  sSimInstrumentState& state);
+
+  // Adds or replaces a command. The keyword is the line up to its first blank; bArguments says
+  // whether text may follow it.
+  void AddCommand(const std::string& szKeyword, bool bArguments, fnCommand action);
+
+  // Serves lines until a command hands the line to another face, the line hangs up or the
+  // simulator stops. Returns the next face.
+  eSimFace Run();
+
+  // For command actions.
+  void Reply(const std::string& szLine);
+  void SetNextFace(eSimFace face) { nextFace = face; }
+  void Violation(const std::string& szText);
+  std::string GetIdReply() const;
+  std::string GetVersionsReply() const;
+  const sSimOptions& GetOptions() const { return options; }
+  sSimInstrumentState& GetState() { return state; }
+
+ private:
+  struct sCommand {
+    bool bArguments;
+    fnCommand action;
+  };
+
+  void HandleLine(const std::string& szLine, const sSimLineSettings& settings);
+  void AddStandardCommands();
+
+  const sSimOptions& options;
+  cSimRecorder& recorder;
+  cSimLine& line;
+  sSimInstrumentState& state;
+  std::map<std::string, sCommand> commands;
+  eSimFace nextFace;
+};
+
+}  // namespace sim
+
+#endif

@@ -1,0 +1,93 @@
+// The simulator's end of the serial line: a pty pair whose slave the program opens. Reads and
+// writes can be paced like a real line of a given rate; every received byte carries the line
+// settings that were in force when it arrived.
+#ifndef HALVEX_SIM_SIM_LINE_H
+#define HALVEX_SIM_SIM_LINE_H
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "sim/sim_recorder.h"
+#include "sim/sim_records.h"
+
+namespace sim {
+
+enum eSimRx {
+  RX_BYTE,     // a byte was received
+  RX_TIMEOUT,  // none within the time given
+  RX_STOPPED,  // the simulator is stopping
+  RX_HUNG_UP,  // the line is dead for good (the hang-up fault)
+};
+
+class cSimLine {
+ public:
+  // lineRate: bit/s for pacing, 0 for none. hangupAfterBytes: -1 for never.
+  cSimLine(cSimRecorder& recorder, uint32_t lineRate, int64_t hangupAfterBytes);
+  ~cSimLine();
+  cSimLine(const cSimLine&) = delete;
+  cSimLine& operator=(const cSimLine&) = delete;
+
+  // Creates the pty pair in raw mode at initialBaud, 8N1. The slave stays open here too, so
+  // the program closing and reopening the port never hangs up the line.
+  bool Open(uint32_t initialBaud, std::string& szError);
+  void Close();
+  const std::string& GetSlavePath() const { return szSlavePath; }
+
+  // Thread-safe: makes every wait return RX_STOPPED / false promptly.
+  void RequestStop();
+  bool IsStopRequested() const { return bStop.load(); }
+
+  // Waits up to timeoutMs (negative: without limit) for the next byte. pSettings receives the
+  // settings in force when it arrived.
+  eSimRx Receive(uint8_t& byte, int timeoutMs, sSimLineSettings* pSettings = nullptr);
+  // Puts the byte last received back in front of the input.
+  void Unreceive();
+  // Drops every byte that arrives until the line has been quiet for quietMs.
+  void DiscardUntilQuiet(int quietMs);
+
+  // Sends the bytes (paced when pacing is on). Nothing goes out once the line has hung up.
+  // False when the simulator is stopping or the pty does not take the bytes.
+  bool Send(const void* data, size_t n);
+
+  // Waits while input keeps arriving; false when the simulator is stopping.
+  bool Wait(int ms);
+
+ private:
+  struct sRxByte {
+    int64_t tAvailNs;  // when the byte has fully arrived on a paced line
+    uint32_t settingsIndex;
+    uint8_t value;
+  };
+
+  // Waits until untilNs at most (and no longer than a short tick) for input, reads it.
+  void Pump(int64_t untilNs, bool bWantWrite = false);
+  void PollSettings();
+  void HangUp();
+  bool WriteAll(const uint8_t* data, size_t n);
+  bool WaitUntil(int64_t untilNs);
+
+  cSimRecorder& recorder;
+  const uint32_t lineRate;
+  const int64_t hangupAfterBytes;
+  const int64_t byteNs;  // duration of one byte (10 bits) on a paced line
+  int masterFd;
+  int slaveFd;
+  int wakeFds[2];
+  std::string szSlavePath;
+  std::atomic<bool> bStop;
+  bool bHungUp;
+  bool bWritable;
+  int64_t received;
+  int64_t rxLineFreeNs;
+  int64_t txLineFreeNs;
+  std::deque<sRxByte> rx;
+  sRxByte lastRx;
+  std::vector<sSimLineSettings> snapshots;
+};
+
+}  // namespace sim
+
+#endif

@@ -1,0 +1,45 @@
+// Options of the instrument simulator: what it reports, how it paces the line and which faults
+// it injects.
+#ifndef HALVEX_SIM_SIM_OPTIONS_H
+#define HALVEX_SIM_SIM_OPTIONS_H
+
+#include <cstdint>
+#include <string>
+
+namespace sim {
+
+// Deterministic faults of the resident installer. Packets are counted from 1: every complete
+// packet with data that the installer receives on a correctly set line counts.
+struct sSimFaults {
+  int nakEvery = 0;                   // answer "N" to every Nth packet and discard it; 0: off
+  int dropAckEvery = 0;               // discard every Nth packet without an answer; 0: off
+  bool bGarbageBeforeAck = false;     // a few bytes that are neither "A" nor "N" before each answer
+  int ackDelayMs = 0;                 // wait this long before each answer
+  bool bNeverStartInstaller = false;  // "INSTALL" is taken, then the line stays silent
+  bool bNeverReboot = false;          // after the exit word's "A" the line stays silent
+  int64_t hangupAfterBytes = -1;      // after this many received bytes nothing is answered; -1 off
+};
+
+struct sSimOptions {
+  std::string szStoreDir;  // where received files are stored; required
+  std::string szModel = "VSR450";
+  std::string szSerial = "123456";
+  std::string szId;  // the whole "ID?" reply; empty: "HALVEX,<model>,<serial>,<main version>"
+  std::string szMainVersion = "1.0.0";
+  std::string szGpibVersion = "1.0.0";
+  std::string szFpgaVersion = "1.0.0";
+  int installerStartMs = 1000;  // silence between "INSTALL" and the installer's first answer
+  int bootMs = 3000;            // silence between the exit word and the command interpreter
+  std::string szLogPath;        // transcript file; empty: none
+  uint32_t lineRate = 0;        // paces both directions at this bit rate (10 bits a byte); 0: off
+  uint32_t interpreterBaud = 57600;  // rate the command interpreter expects the line to be set to
+  bool bSignedChecksums = false;     // the installer's own packets carry the signed byte sum
+  sSimFaults faults;
+};
+
+// The rate the resident installer expects.
+constexpr uint32_t SIM_INSTALLER_BAUD = 115200;
+
+}  // namespace sim
+
+#endif

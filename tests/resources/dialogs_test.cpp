@@ -1,0 +1,319 @@
+// Dialog templates and the menu: each dialog can be created and holds its controls with the
+// right classes and styles; default texts agree with the English table; the main window's
+// layout fits its client area. Creating windows needs a display (Xvfb under Wine).
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/resources/resource.h"
+#include "load_text.h"
+#include "picture.h"
+
+namespace {
+
+INT_PTR CALLBACK QuietDlgProc(HWND, UINT, WPARAM, LPARAM) {
+  return FALSE;
+}
+
+// A dialog created from a template for the length of one test.
+class cDialog {
+ public:
+  explicit cDialog(UINT id) {
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    hwnd_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), nullptr,
+                               QuietDlgProc, LANGUAGE_BASE_ENGLISH);
+  }
+  ~cDialog() {
+    if (hwnd_) DestroyWindow(hwnd_);
+  }
+  cDialog(const cDialog&) = delete;
+  cDialog& operator=(const cDialog&) = delete;
+  HWND Handle() const { return hwnd_; }
+
+ private:
+  HWND hwnd_;
+};
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t szName[64] = L"";
+  GetClassNameW(hwnd, szName, 64);
+  std::wstring name(szName);
+  std::transform(name.begin(), name.end(), name.begin(), ::towlower);
+  return name;
+}
+
+std::wstring TextOf(HWND hwnd) {
+  wchar_t szText[256] = L"";
+  GetWindowTextW(hwnd, szText, 256);
+  return szText;
+}
+
+LONG StyleOf(HWND hwnd) {
+  return GetWindowLongW(hwnd, GWL_STYLE);
+}
+
+// A dialog turns a control's WS_BORDER into a sunken client edge.
+bool HasBorder(HWND hwnd) {
+  return (StyleOf(hwnd) & WS_BORDER) || (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+}
+
+std::vector<HWND> Children(HWND hDialog) {
+  std::vector<HWND> children;
+  for (HWND h = GetWindow(hDialog, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+    children.push_back(h);
+  }
+  return children;
+}
+
+RECT RectInClient(HWND hDialog, HWND hControl) {
+  RECT rect;
+  GetWindowRect(hControl, &rect);
+  MapWindowPoints(nullptr, hDialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+struct sControl {
+  int id;
+  const wchar_t* szClass;
+};
+
+// Every listed control exists with its class; every control that has an English text key
+// shows that text by default, and the caption is the dialog's own key.
+void ExpectControls(UINT dialogId, HWND hDialog, const std::vector<sControl>& controls) {
+  for (const sControl& control : controls) {
+    HWND h = GetDlgItem(hDialog, control.id);
+    ASSERT_NE(nullptr, h) << "dialog " << dialogId << " control " << control.id;
+    EXPECT_EQ(control.szClass, ClassOf(h)) << "dialog " << dialogId << " control " << control.id;
+  }
+  EXPECT_EQ(Text(LANGUAGE_BASE_ENGLISH + dialogId), TextOf(hDialog));
+  std::wstring text;
+  for (HWND h : Children(hDialog)) {
+    const int id = GetDlgCtrlID(h);
+    if (id > 0 && LoadText(LANGUAGE_BASE_ENGLISH + id, &text)) {
+      EXPECT_EQ(text, TextOf(h)) << "dialog " << dialogId << " control " << id;
+    }
+  }
+}
+
+}  // namespace
+
+TEST(MainDialog, HoldsItsControls) {
+  cDialog dialog(IDD_MAIN);
+  HWND hDialog = dialog.Handle();
+  ASSERT_NE(nullptr, hDialog) << "error " << GetLastError() << " (is there a display?)";
+  ExpectControls(IDD_MAIN, hDialog,
+                 {{IDC_LOCAL_GROUP, L"button"},
+                  {IDC_PACKAGE_LIST, L"listbox"},
+                  {IDC_PACKAGES_LABEL, L"static"},
+                  {IDC_REFRESH, L"button"},
+                  {IDC_PACKAGE_VERSIONS_LABEL, L"static"},
+                  {IDC_PACKAGE_MAIN, L"static"},
+                  {IDC_PACKAGE_GPIB, L"static"},
+                  {IDC_PACKAGE_FPGA, L"static"},
+                  {IDC_INSTALL, L"button"},
+                  {IDC_REMOTE_GROUP, L"button"},
+                  {IDC_MODEL_LABEL, L"static"},
+                  {IDC_MODEL, L"static"},
+                  {IDC_SERIAL_LABEL, L"static"},
+                  {IDC_SERIAL, L"static"},
+                  {IDC_PORT, L"combobox"},
+                  {IDC_REMOTE_VERSIONS_LABEL, L"static"},
+                  {IDC_REMOTE_MAIN, L"static"},
+                  {IDC_REMOTE_GPIB, L"static"},
+                  {IDC_REMOTE_FPGA, L"static"},
+                  {IDC_CONNECT, L"button"},
+                  {IDC_LANGUAGE_ENGLISH, L"button"},
+                  {IDC_LANGUAGE_GERMAN, L"button"},
+                  {IDC_LANGUAGE_FRENCH, L"button"},
+                  {IDC_LANGUAGE_ITALIAN, L"button"},
+                  {IDC_LANGUAGE_SPANISH, L"button"}});
+  EXPECT_EQ(nullptr, GetDlgItem(hDialog, IDC_STATUS_BAR));  // made at run time
+
+  const LONG style = StyleOf(hDialog);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_TRUE(IsWindowVisible(hDialog));  // the program never shows it separately
+
+  // The package list sorts, notifies, has a border and scrolls once it holds more than it shows.
+  HWND hList = GetDlgItem(hDialog, IDC_PACKAGE_LIST);
+  EXPECT_EQ(LBS_SORT | LBS_NOTIFY, StyleOf(hList) & (LBS_SORT | LBS_NOTIFY));
+  EXPECT_TRUE(HasBorder(hList));
+  for (const wchar_t* szName : {L"pkg9", L"pkg1", L"pkg5", L"pkg3", L"pkg7", L"pkg2", L"pkg8"}) {
+    SendMessageW(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(szName));
+  }
+  wchar_t szFirst[16] = L"";
+  SendMessageW(hList, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(szFirst));
+  EXPECT_STREQ(L"pkg1", szFirst);
+  EXPECT_TRUE(StyleOf(hList) & WS_VSCROLL);
+  EXPECT_EQ(CBS_DROPDOWN, StyleOf(GetDlgItem(hDialog, IDC_PORT)) & 3);
+  EXPECT_EQ(BS_GROUPBOX, StyleOf(GetDlgItem(hDialog, IDC_LOCAL_GROUP)) & BS_TYPEMASK);
+  EXPECT_EQ(BS_GROUPBOX, StyleOf(GetDlgItem(hDialog, IDC_REMOTE_GROUP)) & BS_TYPEMASK);
+  EXPECT_EQ(BS_DEFPUSHBUTTON, StyleOf(GetDlgItem(hDialog, IDC_CONNECT)) & BS_TYPEMASK);
+  EXPECT_EQ(BS_PUSHBUTTON, StyleOf(GetDlgItem(hDialog, IDC_INSTALL)) & BS_TYPEMASK);
+  EXPECT_EQ(SS_RIGHT, StyleOf(GetDlgItem(hDialog, IDC_MODEL_LABEL)) & SS_TYPEMASK);
+  EXPECT_EQ(SS_RIGHT, StyleOf(GetDlgItem(hDialog, IDC_SERIAL_LABEL)) & SS_TYPEMASK);
+  for (int id = IDC_LANGUAGE_ENGLISH; id <= IDC_LANGUAGE_SPANISH; ++id) {
+    HWND h = GetDlgItem(hDialog, id);
+    // The window checks the buttons itself: a plain radio button, without text.
+    EXPECT_EQ(BS_RADIOBUTTON, StyleOf(h) & BS_TYPEMASK) << id;
+    EXPECT_EQ(L"", TextOf(h)) << id;
+  }
+
+  // The unnamed labels: "Main:", "GPIB:", "FPGA:" on each side, right-aligned.
+  std::vector<std::wstring> labels;
+  for (HWND h : Children(hDialog)) {
+    if (GetDlgCtrlID(h) == -1 && (StyleOf(h) & SS_TYPEMASK) == SS_RIGHT) {
+      labels.push_back(TextOf(h));
+    }
+  }
+  std::sort(labels.begin(), labels.end());
+  EXPECT_EQ((std::vector<std::wstring>{L"FPGA:", L"FPGA:", L"GPIB:", L"GPIB:", L"Main:", L"Main:"}),
+            labels);
+}
+
+TEST(MainDialog, FlagsSitAboveTheirLanguageButtons) {
+  cDialog dialog(IDD_MAIN);
+  HWND hDialog = dialog.Handle();
+  ASSERT_NE(nullptr, hDialog);
+  std::vector<HWND> flags;
+  for (HWND h : Children(hDialog)) {
+    if ((StyleOf(h) & SS_TYPEMASK) == SS_BITMAP) flags.push_back(h);
+  }
+  ASSERT_EQ(5u, flags.size());
+  std::sort(flags.begin(), flags.end(), [hDialog](HWND a, HWND b) {
+    return RectInClient(hDialog, a).left < RectInClient(hDialog, b).left;
+  });
+  // From left to right: English, German, French, Italian, Spanish, each over its button.
+  for (int i = 0; i < 5; ++i) {
+    sPicture shown, expected;
+    HBITMAP hShown =
+        reinterpret_cast<HBITMAP>(SendMessageW(flags[i], STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_TRUE(ReadPicture(hShown, &shown)) << "flag " << i << " shows no picture";
+    ASSERT_TRUE(LoadPicture(IDB_FLAG_US + i, &expected));
+    EXPECT_EQ(expected.pixels, shown.pixels) << "flag " << i;
+
+    const RECT flag = RectInClient(hDialog, flags[i]);
+    const RECT button = RectInClient(hDialog, GetDlgItem(hDialog, IDC_LANGUAGE_ENGLISH + i));
+    EXPECT_GE(button.left, flag.left) << i;
+    EXPECT_LT(button.left, flag.right) << i;
+    EXPECT_GE(button.top, flag.bottom - 1) << i;  // below its flag, at most touching
+    EXPECT_LT(button.top, flag.bottom + 8) << i;
+  }
+}
+
+TEST(MainDialog, ControlsFitTheClientAreaWithoutOverlapping) {
+  cDialog dialog(IDD_MAIN);
+  HWND hDialog = dialog.Handle();
+  ASSERT_NE(nullptr, hDialog);
+  RECT client, units = {0, 0, 377, 300};
+  GetClientRect(hDialog, &client);
+  MapDialogRect(hDialog, &units);
+  EXPECT_EQ(units.right, client.right);
+  EXPECT_EQ(units.bottom, client.bottom);
+
+  std::vector<std::pair<int, RECT>> rects;
+  for (HWND h : Children(hDialog)) {
+    const RECT rect = RectInClient(hDialog, h);
+    EXPECT_TRUE(rect.left >= 0 && rect.top >= 0 && rect.right <= client.right &&
+                rect.bottom <= client.bottom)
+        << "control " << GetDlgCtrlID(h) << " outside the client area";
+    const bool bGroup = ClassOf(h) == L"button" && (StyleOf(h) & BS_TYPEMASK) == BS_GROUPBOX;
+    if (!bGroup) rects.push_back({GetDlgCtrlID(h), rect});
+  }
+  for (size_t i = 0; i < rects.size(); ++i) {
+    for (size_t j = i + 1; j < rects.size(); ++j) {
+      RECT overlap;
+      EXPECT_FALSE(IntersectRect(&overlap, &rects[i].second, &rects[j].second))
+          << "controls " << rects[i].first << " and " << rects[j].first << " overlap";
+    }
+  }
+}
+
+TEST(MessageDialogs, HoldTextCancelAndNoSystemMenu) {
+  const struct {
+    UINT dialog;
+    int text;
+  } dialogs[] = {{IDD_START_INSTALLER, IDC_START_INSTALLER_TEXT},
+                 {IDD_PROGRESS, IDC_PROGRESS_TEXT},
+                 {IDD_RUN_SCRIPT, IDC_RUN_SCRIPT_TEXT},
+                 {IDD_WAIT_RESTART, IDC_WAIT_RESTART_TEXT}};
+  for (const auto& d : dialogs) {
+    cDialog dialog(d.dialog);
+    HWND hDialog = dialog.Handle();
+    ASSERT_NE(nullptr, hDialog) << d.dialog;
+    ExpectControls(d.dialog, hDialog, {{d.text, L"static"}, {IDCANCEL, L"button"}});
+    const LONG style = StyleOf(hDialog);
+    EXPECT_TRUE(style & WS_CAPTION) << d.dialog;
+    EXPECT_TRUE(style & DS_MODALFRAME) << d.dialog;
+    EXPECT_FALSE(style & WS_SYSMENU) << d.dialog;
+    EXPECT_FALSE(IsWindowVisible(hDialog)) << d.dialog;  // the sequencer shows it
+    const LONG exStyle = GetWindowLongW(hDialog, GWL_EXSTYLE);
+    EXPECT_EQ(d.dialog == IDD_PROGRESS, (exStyle & WS_EX_TOOLWINDOW) != 0) << d.dialog;
+  }
+
+  cDialog progress(IDD_PROGRESS);
+  ASSERT_NE(nullptr, progress.Handle());
+  HWND hBar = GetDlgItem(progress.Handle(), IDC_PROGRESS_BAR);
+  ASSERT_NE(nullptr, hBar);
+  EXPECT_EQ(L"msctls_progress32", ClassOf(hBar));
+  // The text shows a file name: an "&" in it must not turn into a mnemonic.
+  EXPECT_TRUE(StyleOf(GetDlgItem(progress.Handle(), IDC_PROGRESS_TEXT)) & SS_NOPREFIX);
+}
+
+TEST(HelpDialogs, InstructionsAndAbout) {
+  cDialog instructions(IDD_INSTRUCTIONS);
+  ASSERT_NE(nullptr, instructions.Handle());
+  std::vector<sControl> lines;
+  for (int id = IDC_INSTRUCTIONS_LINE1; id <= IDC_INSTRUCTIONS_LINE5; ++id) {
+    lines.push_back({id, L"static"});
+    // "RX & TX" must show its ampersand.
+    EXPECT_TRUE(StyleOf(GetDlgItem(instructions.Handle(), id)) & SS_NOPREFIX) << id;
+  }
+  lines.push_back({IDOK, L"button"});
+  ExpectControls(IDD_INSTRUCTIONS, instructions.Handle(), lines);
+
+  cDialog about(IDD_ABOUT);
+  ASSERT_NE(nullptr, about.Handle());
+  ExpectControls(IDD_ABOUT, about.Handle(),
+                 {{IDC_ABOUT_TEXT, L"static"}, {IDC_ABOUT_VERSION, L"static"}, {IDOK, L"button"}});
+  int icons = 0;
+  for (HWND h : Children(about.Handle())) {
+    if ((StyleOf(h) & SS_TYPEMASK) != SS_ICON) continue;
+    ++icons;
+    EXPECT_NE(0, SendMessageW(h, STM_GETICON, 0, 0)) << "the About icon did not load";
+  }
+  EXPECT_EQ(1, icons);
+}
+
+TEST(MainMenu, HoldsFileAndHelpWithTheirItems) {
+  HMENU hMenu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAIN_MENU));
+  ASSERT_NE(nullptr, hMenu);
+  auto label = [](HMENU h, UINT item, UINT flags) {
+    wchar_t szText[64] = L"";
+    GetMenuStringW(h, item, szText, 64, flags);
+    return std::wstring(szText);
+  };
+  ASSERT_EQ(2, GetMenuItemCount(hMenu));
+  EXPECT_EQ(Text(LANGUAGE_BASE_ENGLISH + IDS_MENU_FILE), label(hMenu, 0, MF_BYPOSITION));
+  EXPECT_EQ(Text(LANGUAGE_BASE_ENGLISH + IDS_MENU_HELP), label(hMenu, 1, MF_BYPOSITION));
+
+  HMENU hFile = GetSubMenu(hMenu, 0), hHelp = GetSubMenu(hMenu, 1);
+  ASSERT_NE(nullptr, hFile);
+  ASSERT_NE(nullptr, hHelp);
+  EXPECT_EQ(1, GetMenuItemCount(hFile));
+  EXPECT_EQ(static_cast<UINT>(IDM_EXIT), GetMenuItemID(hFile, 0));
+  EXPECT_EQ(2, GetMenuItemCount(hHelp));
+  EXPECT_EQ(static_cast<UINT>(IDM_INSTRUCTIONS), GetMenuItemID(hHelp, 0));
+  EXPECT_EQ(static_cast<UINT>(IDM_ABOUT), GetMenuItemID(hHelp, 1));
+  for (UINT id : {IDM_EXIT, IDM_INSTRUCTIONS, IDM_ABOUT}) {
+    EXPECT_EQ(Text(LANGUAGE_BASE_ENGLISH + id), label(hMenu, id, MF_BYCOMMAND)) << id;
+  }
+  DestroyMenu(hMenu);
+}

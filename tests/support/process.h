@@ -1,0 +1,50 @@
+// Runs a program as a separate process (POSIX), capturing what it writes.
+#ifndef HALVEX_TESTS_SUPPORT_PROCESS_H
+#define HALVEX_TESTS_SUPPORT_PROCESS_H
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct stProcessResult {
+  int exitStatus = -1;   // the program's exit status; -1 when it was killed or did not start
+  bool bTimedOut = false;
+  std::string out;       // standard output, byte for byte
+  std::string err;       // standard error
+  int64_t elapsedMs = 0;
+};
+
+// Runs argv[0] with the arguments, in folder (empty: the current one), with the variables of
+// environment added to the test's own. A program still running after timeoutMs is killed.
+stProcessResult RunProcess(const std::vector<std::string>& argv,
+                           const std::vector<std::pair<std::string, std::string>>& environment,
+                           const std::string& folder, int64_t timeoutMs);
+
+// A program that keeps running in the background until Stop (SIGTERM, then SIGKILL).
+class cBackgroundProcess {
+ public:
+  cBackgroundProcess() = default;
+  ~cBackgroundProcess();
+  cBackgroundProcess(const cBackgroundProcess&) = delete;
+  cBackgroundProcess& operator=(const cBackgroundProcess&) = delete;
+
+  bool Start(const std::vector<std::string>& argv,
+             const std::vector<std::pair<std::string, std::string>>& environment,
+             const std::string& logPath);
+  // Stops it and returns its exit status (-1 when it had to be killed).
+  int Stop();
+  bool IsRunning();
+  int GetPid() const { return pid; }
+
+ private:
+  int pid = -1;
+};
+
+// Polls until predicate() is true or timeoutMs passed; returns the last result.
+template <typename F>
+bool WaitFor(F predicate, int64_t timeoutMs);
+
+#include "tests/support/process_wait.h"
+
+#endif
