@@ -87,6 +87,7 @@
 #define IDS_STATUS_FOUND_BASE 809  // + port 1 to 4: "Found ... on COMn" (810 to 813)
 #define IDS_STATUS_NO_CONNECTION 822
 #define IDS_STATUS_LOOKING 823
+#define IDS_STATUS_CHOOSE_PORT 824  // the port box holds no port from COM1 to COM16
 #define IDS_STATUS_DISCONNECTING 830
 #define IDS_STATUS_CONNECTING_INSTALLER 831
 #define IDS_STATUS_WAITING_INSTALLER 832
@@ -95,5 +96,6 @@
 #define IDS_STATUS_PREPARING_NEXT 837
 #define IDS_STATUS_REBOOTING 838
 #define IDS_STATUS_COMPLETE 839
+#define IDS_STATUS_FAILED 840  // the image did not reach the instrument
 
 #endif  // HALVEX_APP_RESOURCES_RESOURCE_H

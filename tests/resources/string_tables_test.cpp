@@ -83,9 +83,11 @@ TEST(StringTables, EveryLanguageHoldsTheSameKeys) {
                        IDS_STATUS_RUNNING_SCRIPT,
                        IDS_STATUS_PREPARING_NEXT,
                        IDS_STATUS_REBOOTING,
-                       IDS_STATUS_COMPLETE};
+                       IDS_STATUS_COMPLETE,
+                       IDS_STATUS_CHOOSE_PORT,
+                       IDS_STATUS_FAILED};
   for (UINT key : used) EXPECT_EQ(1u, english.count(key)) << "key " << key;
-  EXPECT_EQ(50u, english.size());
+  EXPECT_EQ(52u, english.size());
 
   for (UINT base : kBases) EXPECT_EQ(english, KeysOf(base)) << "language " << base;
 
