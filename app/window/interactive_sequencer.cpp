@@ -1,0 +1,240 @@
+#include "app/window/interactive_sequencer.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/auto_sequencer.h"
+#include "app/package_store.h"
+#include "app/resources/resource.h"
+#include "app/window/main_window.h"
+#include "app/window/package_view.h"
+#include "app/window/stage_dialogs.h"
+#include "app/window/status_bar.h"
+#include "app/window/window_globals.h"
+#include "app/window/window_text.h"
+#include "platform/clock.h"
+
+char package[MAX_PATH_LEN] = "";
+char pkg_path[MAX_PATH_LEN] = "";
+
+namespace {
+
+// How the run is going, besides the state itself.
+struct stWindowRun {
+  bool bFailed = false;        // the image did not reach the instrument
+  bool bFailureShown = false;  // a message box has said so
+  bool bReconnected = false;   // the instrument came back by itself (not cancelled)
+  int exitAttempts = 0;
+};
+
+stWindowRun run;
+eInstallPackageState oldinstallPackageState = INSTALL_IDLE;
+
+// While the instrument restarts each pass only waits: Reconnect paces its own attempts.
+const unsigned RECONNECT_PASS_SLEEP_MS = 10;
+
+void Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+void EnableInstall(bool bEnable) {
+  if (hDialog != nullptr) EnableWindow(GetDlgItem(hDialog, IDC_INSTALL), bEnable ? TRUE : FALSE);
+}
+
+void Report(eInstallPackageState state, eInstallPackageState old) {
+  if (state == INSTALL_WAITING_COMPLETION) {
+    char szLine[64];
+    std::snprintf(szLine, sizeof(szLine), " Transfer %3.2f%%\r\n",
+                  static_cast<double>(installer.GetProgressPercent()));
+    Print(szLine);
+    return;
+  }
+  if (state == old) return;
+  if (state == INSTALL_IDLE && old == INSTALL_RECONNECTING) {
+    // A wait that the user cancelled ends without a verdict on the instrument.
+    if (run.bReconnected) Print(run.bFailed ? " Installation failed!\r\n" : " Done!");
+  } else if (state != INSTALL_IDLE) {
+    Print(" " + GetInstallStateString(state) + " ...\r\n");
+  }
+}
+
+// The image did not reach the instrument: the run goes on through the restart, and says so.
+void Fail(int textKey, const std::wstring& detail) {
+  run.bFailed = true;
+  std::wstring text;
+  std::wstring caption;
+  if (LoadKeyText(textKey, text)) {
+    LoadKeyText(IDS_ERROR_CAPTION, caption);
+    run.bFailureShown = true;
+    ShowErrorBox(FormatText(text, {detail}), caption);
+  }
+}
+
+bool GettingPackage() {
+  EnableInstall(false);
+  std::string name;
+  if (GetSelectedPackage(hDialog, name) && name.size() < sizeof(package)) {
+    std::strcpy(package, name.c_str());
+  }
+  if (package[0] == '\0') return false;
+  MakePackagePath(path, package, pkg_path);
+  fileType = 0;
+  installPackageState = INSTALL_WAITING_INSTALLER;
+  SetStatus(IDS_STATUS_WAITING_INSTALLER);
+  ShowStageDialog(IDD_START_INSTALLER);
+  return true;
+}
+
+void GettingFile() {
+  CloseStageDialog();
+  // A name that is missing, cut or would leave the files folder leaves filename empty, and
+  // the transfer then finds no file.
+  ReadPackageImage(path, pkg_path, fileType, filename, file_path);
+  installPackageState = INSTALL_SENDING_FILE;
+  ShowStageDialog(IDD_PROGRESS);
+}
+
+void SendingFile() {
+  SetStatus(IDS_STATUS_SENDING_FILE);
+  if (installer.InitializeTransfer(file_path, filename)) {
+    installPackageState = INSTALL_WAITING_COMPLETION;
+    return;
+  }
+  CloseStageDialog();
+  Fail(IDS_FILE_NOT_FOUND, Widen(file_path));
+  installPackageState = INSTALL_GETTING_NEXT_FILE;
+}
+
+void WaitingCompletion() {
+  SetStageProgress(static_cast<int>(installer.GetProgressPercent() + 0.5f));
+  if (installer.TransferFailed()) {
+    CloseStageDialog();
+    Fail(IDS_STATUS_FAILED, L"");
+    installPackageState = INSTALL_GETTING_NEXT_FILE;
+  } else if (installer.TransferComplete()) {
+    CloseStageDialog();
+    if (fileType == 1 || fileType == 2) {
+      SetStatus(IDS_STATUS_RUNNING_SCRIPT);
+      installPackageState = INSTALL_PREPARING_EXECUTE;
+    } else {
+      installPackageState = INSTALL_GETTING_NEXT_FILE;
+      SetStatus(IDS_STATUS_PREPARING_NEXT);
+    }
+  }
+}
+
+void Rebooting(bool bEntered) {
+  if (bEntered) {
+    CloseStageDialog();
+    SetStatus(IDS_STATUS_REBOOTING);
+    run.exitAttempts = 0;
+  }
+  // The exit word is what makes the instrument leave its installer: a lost one is sent again.
+  run.exitAttempts++;
+  if (!installer.Exit() && run.exitAttempts < MAX_EXIT_ATTEMPTS) return;
+  installer.Disconnect();
+  installPackageState = INSTALL_RECONNECTING;
+  ShowStageDialog(IDD_WAIT_RESTART);
+}
+
+void Reconnecting() {
+  if (!instrument.Reconnect()) {
+    platform::SleepMs(RECONNECT_PASS_SLEEP_MS);
+    return;
+  }
+  CloseStageDialog();
+  run.bReconnected = true;
+  SetStatus(run.bFailed ? IDS_STATUS_FAILED : IDS_STATUS_COMPLETE);
+  if (hDialog != nullptr) UpdateInstrumentData(hDialog);
+  EnableInstall(true);
+  installPackageState = INSTALL_IDLE;
+}
+
+}  // namespace
+
+void BeginInteractiveRun(const char* szPackage) {
+  run = stWindowRun();
+  package[0] = '\0';
+  pkg_path[0] = '\0';
+  if (szPackage != nullptr && std::strlen(szPackage) < sizeof(package)) {
+    std::strcpy(package, szPackage);
+  }
+}
+
+bool Update() {
+  const eInstallPackageState state = installPackageState;
+  const eInstallPackageState old = oldinstallPackageState;
+  Report(state, old);
+  oldinstallPackageState = state;
+  const bool bEntered = state != old;
+
+  bool bResult = true;
+  switch (state) {
+    case INSTALL_IDLE:
+      // A failed run that the user stopped before the instrument came back: the status says
+      // it failed.
+      if (bEntered && old != INSTALL_CONNECTING && !run.bReconnected && run.bFailed) {
+        SetStatus(IDS_STATUS_FAILED);
+      }
+      break;
+    case INSTALL_CONNECTING:
+      break;
+    case INSTALL_GETTING_PACKAGE:
+      bResult = GettingPackage();
+      break;
+    case INSTALL_WAITING_INSTALLER:
+      if (installer.IsRunning()) installPackageState = INSTALL_GETTING_FILE;
+      break;
+    case INSTALL_GETTING_FILE:
+      GettingFile();
+      break;
+    case INSTALL_SENDING_FILE:
+      SendingFile();
+      break;
+    case INSTALL_WAITING_COMPLETION:
+      WaitingCompletion();
+      break;
+    case INSTALL_PREPARING_EXECUTE:
+      if (installer.PrepareToExecuteFile()) {
+        ShowStageDialog(IDD_RUN_SCRIPT);
+        installPackageState = INSTALL_EXECUTING;
+      }
+      break;
+    case INSTALL_EXECUTING:
+      if (fileType != 1 && fileType != 2) {
+        installPackageState = INSTALL_GETTING_NEXT_FILE;
+      } else if (installer.ExecuteFile(fileType == 2 ? "ainst.fpga" : "ainst.gpib")) {
+        installPackageState = INSTALL_GETTING_NEXT_FILE;
+      }
+      break;
+    case INSTALL_GETTING_NEXT_FILE:
+      if (fileType <= 0) {
+        installPackageState = INSTALL_REBOOTING;
+      } else if (installer.IsRunning()) {
+        CloseStageDialog();
+        fileType--;
+        installPackageState = INSTALL_GETTING_FILE;
+      }
+      break;
+    case INSTALL_REBOOTING:
+      Rebooting(bEntered);
+      break;
+    case INSTALL_RECONNECTING:
+      Reconnecting();
+      break;
+  }
+
+  installer.Update();
+  return bResult;
+}
+
+bool InteractiveSequencerAtRest() {
+  const eInstallPackageState state = installPackageState;
+  return (state == INSTALL_IDLE || state == INSTALL_CONNECTING) && state == oldinstallPackageState;
+}
+
+bool InteractiveRunFailed() {
+  return run.bFailed;
+}
