@@ -49,7 +49,14 @@ for exe in "$WIN_BUILD"/bin/*_tests.exe; do
       sim_env=(HALVEX_TEST_SIM_COM=3 "HALVEX_TEST_SIM_STORE=$(winepath -w "$store" 2>/dev/null)")
     fi
   fi
-  (cd "$WORK" && env HALVEX_TEST_LOOP=1,2 "${sim_env[@]}" timeout 900 wine "$exe" \
+  suite_env=()
+  if [ "$suite" = window_tests ]; then
+    # The window starts in the user's language; its pictures go to build-win/screenshots.
+    shots=$WIN_BUILD/screenshots
+    rm -rf "$shots" && mkdir -p "$shots"
+    suite_env=(LANG=de_DE.UTF-8 "HALVEX_TEST_SCREENSHOTS=$(winepath -w "$shots" 2>/dev/null)")
+  fi
+  (cd "$WORK" && env HALVEX_TEST_LOOP=1,2 "${sim_env[@]}" "${suite_env[@]}" timeout 900 wine "$exe" \
     --gtest_output="xml:$(winepath -w "$RESULTS/wine-$suite.xml" 2>/dev/null)" \
     >"$RESULTS/wine-$suite.log" 2>&1)
   result=$?
@@ -61,5 +68,10 @@ for exe in "$WIN_BUILD"/bin/*_tests.exe; do
   fi
   [ "$result" = 0 ] || status=1
   stop_peers
+  if [ "$suite" = window_tests ]; then
+    for bmp in "$shots"/*.bmp; do
+      [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+    done
+  fi
 done
 exit $status
