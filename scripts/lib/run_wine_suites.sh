@@ -54,7 +54,9 @@ for exe in "$WIN_BUILD"/bin/*_tests.exe; do
     # The window starts in the user's language; its pictures go to build-win/screenshots.
     shots=$WIN_BUILD/screenshots
     rm -rf "$shots" && mkdir -p "$shots"
-    suite_env=(LANG=de_DE.UTF-8 "HALVEX_TEST_SCREENSHOTS=$(winepath -w "$shots" 2>/dev/null)")
+    # Drive Z: is the root of the file system (no winepath, which can print nothing while a
+    # wineserver starts).
+    suite_env=(LANG=de_DE.UTF-8 "HALVEX_TEST_SCREENSHOTS=Z:${shots//\//\\}")
   fi
   (cd "$WORK" && env HALVEX_TEST_LOOP=1,2 "${sim_env[@]}" "${suite_env[@]}" timeout 900 wine "$exe" \
     --gtest_output="xml:$(winepath -w "$RESULTS/wine-$suite.xml" 2>/dev/null)" \
