@@ -22,9 +22,8 @@ namespace {
 
 // How the run is going, besides the state itself.
 struct stWindowRun {
-  bool bFailed = false;        // the image did not reach the instrument
-  bool bFailureShown = false;  // a message box has said so
-  bool bReconnected = false;   // the instrument came back by itself (not cancelled)
+  bool bFailed = false;       // the image did not reach the instrument
+  bool bReconnected = false;  // the instrument came back by itself (not cancelled)
   int exitAttempts = 0;
 };
 
@@ -67,7 +66,6 @@ void Fail(int textKey, const std::wstring& detail) {
   std::wstring caption;
   if (LoadKeyText(textKey, text)) {
     LoadKeyText(IDS_ERROR_CAPTION, caption);
-    run.bFailureShown = true;
     ShowErrorBox(FormatText(text, {detail}), caption);
   }
 }

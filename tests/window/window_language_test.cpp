@@ -11,6 +11,7 @@
 #include "app/window/status_bar.h"
 #include "app/window/window_text.h"
 #include "platform/locale.h"
+#include "platform/serial_device.h"
 #include "tests/window/window_driver.h"
 
 using namespace window_test;
@@ -65,6 +66,13 @@ TEST(WindowLanguage, StartsInTheUserLanguageAndRelabelsInEveryLanguage) {
   ExpectLanguage(window, language);
   EXPECT_EQ(Expected(language, IDS_STATUS), window.Status());
   EXPECT_FALSE(window.IsEnabled(IDC_INSTALL));
+  // The port box offers the ports that exist, the first one chosen.
+  std::vector<std::wstring> ports;
+  for (int port = 1; port <= 16; ++port) {
+    if (platform::SerialPortExists(port)) ports.push_back(L"COM" + std::to_wstring(port));
+  }
+  EXPECT_EQ(ports, window.PortItems());
+  EXPECT_EQ(ports.empty() ? L"" : ports[0], window.Text(IDC_PORT));
 
   // The values keep what they show, whatever the language.
   std::wstring values[sizeof(kValues) / sizeof(kValues[0])];
