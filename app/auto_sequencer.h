@@ -19,7 +19,7 @@ constexpr int64_t INSTALLER_ANSWER_LIMIT_MS = 2 * 60 * 1000;   // installer to a
 constexpr int64_t PACKET_ACK_LIMIT_MS = 2 * 60 * 1000;         // without an acknowledged packet
 constexpr int64_t INSTRUMENT_RETURN_LIMIT_MS = 5 * 60 * 1000;  // instrument to come back
 // The exit word is sent again when it is not acknowledged, at most this often.
-constexpr int MAX_EXIT_ATTEMPTS = 5;
+constexpr int MAX_EXIT_ATTEMPTS = 3;
 
 // One step of the automatic installation; always true.
 bool UpdateAuto();
