@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/globals.h"
+#include "app/output.h"
 #include "app/package_store.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -36,11 +37,6 @@ int64_t Limit(int64_t normal) {
   return value > 0 ? value : normal;
 }
 
-void Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
-
 std::string Format(const char* format, const char* text) {
   char szLine[2 * MAX_PATH_LEN];
   std::snprintf(szLine, sizeof(szLine), format, text);
@@ -57,7 +53,7 @@ void RunOutOfTime(const char* what, int64_t limitMs, eInstallPackageState next) 
   char szLine[160];
   std::snprintf(szLine, sizeof(szLine), "Time limit: %s within %lld s!  Aborting ...\r\n", what,
                 static_cast<long long>(limitMs / 1000));
-  Print(szLine);
+  WriteOutput(szLine);
   run.bTimedOut = true;
   Fail(EXIT_TIME_LIMIT);
   installPackageState = next;
@@ -68,22 +64,22 @@ void Report(eInstallPackageState state, eInstallPackageState old) {
     char szLine[64];
     std::snprintf(szLine, sizeof(szLine), " Transfer %3.2f%%\r\n",
                   static_cast<double>(installer.GetProgressPercent()));
-    Print(szLine);
+    WriteOutput(szLine);
     return;
   }
   if (state == old) return;
   if (state == INSTALL_IDLE && old == INSTALL_RECONNECTING) {
     if (!run.bInstrumentBack) return;
-    Print(run.bFailed ? " Installation failed!\r\n" : " Done!");
+    WriteOutput(run.bFailed ? " Installation failed!\r\n" : " Done!");
   } else if (state != INSTALL_IDLE) {
-    Print(" " + GetInstallStateString(state) + " ...\r\n");
+    WriteOutput(" " + GetInstallStateString(state) + " ...\r\n");
   }
 }
 
 void Connecting() {
   if (instrument.IsConnected()) instrument.Disconnect();
   if (!chosen_com_settings.bPortSet) {
-    Print("Please set COM Port argument and try again ...");
+    WriteOutput("Please set COM Port argument and try again ...");
     run.exitStatus = EXIT_COMMAND_LINE;
     installPackageState = INSTALL_IDLE;
     return;
@@ -97,14 +93,14 @@ void Connecting() {
       instrument.IsConnected()) {
     std::snprintf(szLine, sizeof(szLine), "Connected to COM%u baud %s successfully ...\r\n", port,
                   szBaud);
-    Print(szLine);
+    WriteOutput(szLine);
     instrument.UpdateVersions();
     run.model = instrument.GetModel();
     installPackageState = INSTALL_GETTING_PACKAGE;
   } else {
     std::snprintf(szLine, sizeof(szLine), "Unable to connect to COM%u baud %s!  Aborting ...\r\n",
                   port, szBaud);
-    Print(szLine);
+    WriteOutput(szLine);
     instrument.Disconnect();
     run.exitStatus = EXIT_NO_CONNECTION;
     installPackageState = INSTALL_IDLE;
@@ -133,7 +129,7 @@ void GettingFile() {
     FindLastPackage(path, state, last_pkg_path);
     if (!platform::PathExists(last_pkg_path)) {
       // The installer is running already: it must still be told to exit.
-      Print("Unable to find valid package file!  Aborting ...\r\n");
+      WriteOutput("Unable to find valid package file!  Aborting ...\r\n");
       Fail(EXIT_INSTALL_FAILED);
       installPackageState = INSTALL_REBOOTING;
       return;
@@ -143,7 +139,7 @@ void GettingFile() {
   }
   // A name that is missing, cut or would leave the files folder leaves filename empty.
   ReadPackageImage(path, packageFile.c_str(), fileType, filename, file_path);
-  Print(Format(szFormat, file_path));
+  WriteOutput(Format(szFormat, file_path));
   installPackageState = INSTALL_SENDING_FILE;
 }
 
@@ -153,9 +149,9 @@ void SendingFile() {
     installPackageState = INSTALL_WAITING_COMPLETION;
   } else {
     if (filename[0] == '\0') {
-      Print(Format("The package names no usable %s file!\r\n", SHORT_FILE_TYPE[fileType]));
+      WriteOutput(Format("The package names no usable %s file!\r\n", SHORT_FILE_TYPE[fileType]));
     } else {
-      Print(Format("Unable to read file : %s\r\n", file_path));
+      WriteOutput(Format("Unable to read file : %s\r\n", file_path));
     }
     Fail(EXIT_INSTALL_FAILED);
     installPackageState = INSTALL_GETTING_NEXT_FILE;
@@ -164,7 +160,8 @@ void SendingFile() {
 
 void WaitingCompletion() {
   if (installer.TransferFailed()) {
-    Print(Format("Transfer of %s failed!  The file changed or could not be read.\r\n", file_path));
+    WriteOutput(
+        Format("Transfer of %s failed!  The file changed or could not be read.\r\n", file_path));
     Fail(EXIT_INSTALL_FAILED);
     installPackageState = INSTALL_GETTING_NEXT_FILE;
   } else if (installer.TransferComplete()) {

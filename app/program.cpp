@@ -6,6 +6,7 @@
 
 #include "app/auto_sequencer.h"
 #include "app/globals.h"
+#include "app/output.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/locale.h"
@@ -13,11 +14,6 @@
 // With a console the automatic loop goes on after the run; an idle pass sleeps this long so
 // the waiting program does not burn a processor.
 static const unsigned IDLE_PASS_SLEEP_MS = 50;
-
-static void Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
 
 static int RunAutomaticMode() {
   for (;;) {
@@ -46,18 +42,18 @@ int RunProgram(const std::vector<platform::stArgument>& arguments, void* hInstan
   chosen_pkg_settings = options.pkg;
 
   if (bConsole) platform::RedirectIOToConsole();
-  Print(FormatStartupLog(arguments));
+  WriteOutput(FormatStartupLog(arguments));
 
   installPackageState = INSTALL_IDLE;
   if (options.bPackageNamed && chosen_pkg_settings.bFound) {
     installPackageState = INSTALL_CONNECTING;
-    Print("Found package \"" + chosen_pkg_settings.packageFile + "\" ...\r\n");
+    WriteOutput("Found package \"" + chosen_pkg_settings.packageFile + "\" ...\r\n");
   } else if (options.bPackageNamed) {
-    Print("Package \"" + chosen_pkg_settings.packageFile + "\" not found!  Aborting ...\r\n");
+    WriteOutput("Package \"" + chosen_pkg_settings.packageFile + "\" not found!  Aborting ...\r\n");
     SetAutoExitStatus(EXIT_COMMAND_LINE);
   } else if (bAuto) {
     installPackageState = INSTALL_CONNECTING;
-    Print("Package not specified.  Will use latest version available ...\r\n");
+    WriteOutput("Package not specified.  Will use latest version available ...\r\n");
   }
 
   language = ChooseLanguage(platform::GetUserPrimaryLanguage());
@@ -70,6 +66,6 @@ int RunProgram(const std::vector<platform::stArgument>& arguments, void* hInstan
     status = RunWindowMode(hInstance);
     if (status < 0) return 0;  // the window could not be created: nothing more is logged
   }
-  Print("Exiting program ...");
+  WriteOutput("Exiting program ...");
   return status;
 }

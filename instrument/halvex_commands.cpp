@@ -69,8 +69,8 @@ bool cHalvexInstrument::ResetPeak() {
 
 float cHalvexInstrument::QueryNumber(const char* query, float fallback) {
   if (!Query(query)) return fallback;
-  // The first character is a blank or the sign's place and is skipped.
-  return halvex::ParseFloatAt(szReply, 1, fallback);
+  // The first character is the sign's place: a blank, or "-" for a negative value.
+  return halvex::ParseAfterSign(szReply, fallback);
 }
 
 bool cHalvexInstrument::GetAutorange() {

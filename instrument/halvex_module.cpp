@@ -175,7 +175,9 @@ float cHalvexModule::QueryRange(const char* hostQuery, const char* directQuery) 
   if (!bConnected) return fallback;
   Write(bInternal ? hostQuery : directQuery);
   if (!ReadReply()) return fallback;
-  return halvex::ParseFloatAt(szBuffer, bInternal ? 1 : 4, fallback);
+  // The host's reply starts with the sign's place; the module's own has the sign in place.
+  return bInternal ? halvex::ParseAfterSign(szBuffer, fallback)
+                   : halvex::ParseFloatAt(szBuffer, 4, fallback);
 }
 
 float cHalvexModule::GetMinRange() {
@@ -365,7 +367,8 @@ float cHalvexControllerModule::GetPsi() {
   if (!bConnected) return 0.0f;
   Write(bInternal ? "?" : "#1?");
   if (!ReadReply()) return 0.0f;
-  return halvex::ParseFloatAt(szBuffer, bInternal ? 1 : 2, 0.0f);
+  return bInternal ? halvex::ParseAfterSign(szBuffer, 0.0f)
+                   : halvex::ParseFloatAt(szBuffer, 2, 0.0f);
 }
 
 void cHalvexControllerModule::Dump() const {
@@ -405,7 +408,8 @@ float cHalvexSensorModule::GetPsi() {
     Send("?", false, OWN_ADDRESS);
   }
   if (!ReadReply()) return 0.0f;
-  return halvex::ParseFloatAt(szBuffer, bInternal ? 1 : 2, 0.0f);
+  return bInternal ? halvex::ParseAfterSign(szBuffer, 0.0f)
+                   : halvex::ParseFloatAt(szBuffer, 2, 0.0f);
 }
 
 void cHalvexSensorModule::Dump() const {

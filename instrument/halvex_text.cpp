@@ -54,6 +54,12 @@ float ParseFloatAt(const char* reply, size_t position, float fallback) {
   return ParseFloat(reply + position);
 }
 
+float ParseAfterSign(const char* reply, float fallback) {
+  if (reply == nullptr || std::strlen(reply) <= 1) return fallback;
+  const float value = ParseFloat(reply + 1);
+  return reply[0] == '-' ? -value : value;
+}
+
 bool FormatCommand(char* dest, const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);

@@ -42,6 +42,11 @@ float ParseFloat(const char* text);
 // the reply has no character there (no bytes after the reply's end are read).
 float ParseFloatAt(const char* reply, size_t position, float fallback);
 
+// The number of a reply that starts with a sign position: the first character (a blank, "+"
+// or "-") is skipped and the number read from the second on, negated when that first character
+// is "-". fallback when the reply has no second character.
+float ParseAfterSign(const char* reply, float fallback);
+
 // Formats like printf into dest (MAX_BUFF_LEN bytes). False, with dest emptied, when the
 // text is longer than a command line can carry (MAX_COMMAND_LEN).
 bool FormatCommand(char* dest, const char* format, ...)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sim/sim_line_settings.h"
+#include "sim/sim_module.h"
 
 namespace sim {
 
@@ -58,6 +59,33 @@ std::function<bool(sSimCommandLine&, const std::string&)> Text(std::string sSimO
   };
 }
 
+std::function<bool(sSimCommandLine&, const std::string&)> ModuleText(
+    std::string sSimModuleOptions::*member) {
+  return [member](sSimCommandLine& out, const std::string& szValue) {
+    out.options.module.*member = szValue;
+    return true;
+  };
+}
+
+// "KIND" or, when bHosted, "KIND:A" / "KIND:B".
+bool ApplyModule(sSimCommandLine& out, const std::string& szValue, bool bHosted) {
+  // Only one of --module and --host-with.
+  if (out.options.module.kind != SIM_MODULE_NONE) return false;
+  std::string szKind = szValue;
+  int channel = 0;
+  const size_t colon = szValue.find(':');
+  if (bHosted && colon != std::string::npos) {
+    szKind = szValue.substr(0, colon);
+    const std::string szChannel = szValue.substr(colon + 1);
+    if (szChannel != "A" && szChannel != "B") return false;
+    channel = szChannel == "B" ? 1 : 0;
+  }
+  if (!ParseSimModuleKind(szKind, out.options.module.kind)) return false;
+  out.options.module.bHosted = bHosted;
+  out.options.module.hostChannel = channel;
+  return true;
+}
+
 std::function<bool(sSimCommandLine&, const std::string&)> Flag(bool sSimFaults::*member) {
   return [member](sSimCommandLine& out, const std::string&) {
     out.options.faults.*member = true;
@@ -106,6 +134,35 @@ const std::vector<sOption>& GetOptionTable() {
          out.options.interpreterBaud = static_cast<uint32_t>(value);
          return true;
        }},
+      {"control-time-constant-ms", "MS",
+       "time constant of the pressure's approach to the setpoint or the atmosphere in control "
+       "and vent mode (default 500)",
+       Number(&sSimOptions::controlTimeConstantMs, 1, kMaxMs)},
+      {"module", "KIND",
+       "be a module on its own line instead of the instrument: regulator, pump or sensor",
+       [](sSimCommandLine& out, const std::string& szValue) {
+         return ApplyModule(out, szValue, false);
+       }},
+      {"host-with", "KIND[:A|B]",
+       "be a host instrument (\"HALVEX, 450\") with a regulator, pump or sensor module on channel "
+       "A (default) or B",
+       [](sSimCommandLine& out, const std::string& szValue) {
+         return ApplyModule(out, szValue, true);
+       }},
+      {"address", "C", "the module's address character (default 0)",
+       [](sSimCommandLine& out, const std::string& szValue) {
+         if (szValue.size() != 1 || szValue[0] <= ' ' || szValue[0] > '~' || szValue[0] == '#') {
+           return false;
+         }
+         out.options.module.address = szValue[0];
+         return true;
+       }},
+      {"module-serial", "N", "serial number in the module's identification (default 4711)",
+       ModuleText(&sSimModuleOptions::szSerial)},
+      {"module-version", "X.Y.Z", "version in the module's identification (default 2.3.1)",
+       ModuleText(&sSimModuleOptions::szVersion)},
+      {"module-id", "TEXT", "the module's whole identification reply",
+       ModuleText(&sSimModuleOptions::szId)},
       {"signed-checksums", nullptr,
        "the installer's own packets carry the signed byte sum instead of the unsigned one",
        [](sSimCommandLine& out, const std::string&) {
@@ -135,6 +192,15 @@ const std::vector<sOption>& GetOptionTable() {
        "fault: after N bytes received in total answer nothing for good, like a pulled cable "
        "(input is still read and dropped)",
        Number(&sSimFaults::hangupAfterBytes, 0, INT64_MAX)},
+      {"reply", "LINE=TEXT",
+       "fault: answer the command LINE with TEXT instead of its reply (empty: no answer); "
+       "may be given more than once",
+       [](sSimCommandLine& out, const std::string& szValue) {
+         const size_t equals = szValue.find('=');
+         if (equals == std::string::npos || equals == 0) return false;
+         out.options.faults.replies[szValue.substr(0, equals)] = szValue.substr(equals + 1);
+         return true;
+       }},
       {"help", nullptr, "show this text",
        [](sSimCommandLine& out, const std::string&) {
          out.bHelp = true;

@@ -253,8 +253,9 @@ void cSimInstaller::HandleName(const sPacket& packet) {
       break;
     }
     case STEP_SCRIPT_NAME:
-      Answer(SIM_ACK);
+      // On record before the answer, so whoever sees the answer finds it there.
       recorder.Script(szName);
+      Answer(SIM_ACK);
       step = STEP_COMMAND;
       break;
     default:

@@ -29,18 +29,40 @@ cSimInterpreter::cSimInterpreter(const sSimOptions& optionsIn, cSimRecorder& rec
       recorder(recorderIn),
       line(lineIn),
       state(stateIn),
-      nextFace(FACE_INTERPRETER) {
+      nextFace(FACE_INTERPRETER),
+      pReplacedReply(nullptr) {
+  if (options.module.kind != SIM_MODULE_NONE && !options.module.bHosted) {
+    AddDirectModuleCommands();
+    return;
+  }
   AddStandardCommands();
+  AddMeasureCommands();
+  if (options.module.kind != SIM_MODULE_NONE) AddHostCommands();
 }
 
 void cSimInterpreter::AddCommand(const std::string& szKeyword, bool bArguments, fnCommand action) {
   commands[szKeyword] = sCommand{bArguments, std::move(action)};
 }
 
+void cSimInterpreter::AddPrefixCommand(const std::string& szPrefix, fnCommand action) {
+  prefixCommands[szPrefix] = std::move(action);
+}
+
 void cSimInterpreter::Reply(const std::string& szLine) {
-  recorder.Log(">", szLine);
-  const std::string szWire = szLine + "\r\n";
+  std::string szText = szLine;
+  if (pReplacedReply) {
+    szText = *pReplacedReply;
+    pReplacedReply = nullptr;
+    Note("fault: the reply \"" + szLine + "\" is replaced by \"" + szText + "\"");
+    if (szText.empty()) return;
+  }
+  recorder.Log(">", szText);
+  const std::string szWire = szText + "\r\n";
   line.Send(szWire.data(), szWire.size());
+}
+
+void cSimInterpreter::Note(const std::string& szText) {
+  recorder.Log("#", szText);
 }
 
 void cSimInterpreter::Violation(const std::string& szText) {
@@ -49,6 +71,10 @@ void cSimInterpreter::Violation(const std::string& szText) {
 
 std::string cSimInterpreter::GetIdReply() const {
   if (!options.szId.empty()) return options.szId;
+  // A host instrument names its model so that the module layer knows it.
+  if (options.module.bHosted) {
+    return "HALVEX, 450," + options.szSerial + "," + state.szMainVersion;
+  }
   return "HALVEX," + options.szModel + "," + options.szSerial + "," + state.szMainVersion;
 }
 
@@ -116,16 +142,34 @@ void cSimInterpreter::HandleLine(const std::string& szLine) {
   const size_t blank = szLine.find(' ');
   const std::string szKeyword = szLine.substr(0, blank);
   const std::string szArguments = blank == std::string::npos ? "" : szLine.substr(blank + 1);
+  state.Advance(SimNowNs());
+  const auto replaced = options.faults.replies.find(szLine);
+  pReplacedReply = replaced == options.faults.replies.end() ? nullptr : &replaced->second;
   const auto found = commands.find(szKeyword);
-  if (found == commands.end()) {
-    Violation("unknown command \"" + szLine + "\"");
-    return;
+  if (found != commands.end()) {
+    if (!found->second.bArguments && blank != std::string::npos) {
+      Violation("\"" + szKeyword + "\" takes no arguments: \"" + szLine + "\"");
+    } else {
+      found->second.action(*this, szArguments);
+    }
+  } else {
+    // The longest prefix that fits.
+    const fnCommand* action = nullptr;
+    size_t length = 0;
+    for (const auto& prefix : prefixCommands) {
+      if (szLine.compare(0, prefix.first.size(), prefix.first) == 0 &&
+          prefix.first.size() >= length) {
+        action = &prefix.second;
+        length = prefix.first.size();
+      }
+    }
+    if (action) {
+      (*action)(*this, szLine.substr(length));
+    } else {
+      Violation("unknown command \"" + szLine + "\"");
+    }
   }
-  if (!found->second.bArguments && blank != std::string::npos) {
-    Violation("\"" + szKeyword + "\" takes no arguments: \"" + szLine + "\"");
-    return;
-  }
-  found->second.action(*this, szArguments);
+  pReplacedReply = nullptr;
 }
 
 }  // namespace sim

@@ -10,8 +10,9 @@ void cSimInterpreter::AddStandardCommands() {
       interpreter.Violation("unknown command set \"" + szArguments + "\"");
     }
   });
-  AddCommand("CERR", false, [](cSimInterpreter&, const std::string&) {});
-  AddCommand("VENT", false, [](cSimInterpreter&, const std::string&) {});
+  AddCommand("CERR", false, [](cSimInterpreter& interpreter, const std::string&) {
+    interpreter.GetState().errors = 0;
+  });
   AddCommand("ID?", false, [](cSimInterpreter& interpreter, const std::string&) {
     interpreter.Reply(interpreter.GetIdReply());
   });

@@ -4,6 +4,7 @@
 #define HALVEX_SIM_SIM_OPTIONS_H
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 namespace sim {
@@ -18,6 +19,29 @@ struct sSimFaults {
   bool bNeverStartInstaller = false;  // "INSTALL" is taken, then the line stays silent
   bool bNeverReboot = false;          // after the exit word's "A" the line stays silent
   int64_t hangupAfterBytes = -1;      // after this many received bytes nothing is answered; -1 off
+  // Replies replaced: a command line that arrives as a key is handled as usual, but its reply
+  // line (if it has one) is this text instead; an empty text leaves it unanswered.
+  std::map<std::string, std::string> replies;
+};
+
+// The add-on pressure modules the simulator can play.
+enum eSimModuleKind {
+  SIM_MODULE_NONE,
+  SIM_MODULE_REGULATOR,  // PWM pressure regulator (a controller)
+  SIM_MODULE_PUMP,       // pressure pump (a controller)
+  SIM_MODULE_SENSOR,     // pressure sensor
+};
+
+struct sSimModuleOptions {
+  eSimModuleKind kind = SIM_MODULE_NONE;
+  // False: the simulator is the module itself, answering addressed lines on its own line.
+  // True: the simulator is a host instrument with the module on one of its channels.
+  bool bHosted = false;
+  int hostChannel = 0;  // 0 for channel A, 1 for B
+  char address = '0';   // the module's own address character
+  std::string szSerial = "4711";
+  std::string szVersion = "2.3.1";
+  std::string szId;  // the whole identification reply; empty: built from kind, serial, version
 };
 
 struct sSimOptions {
@@ -34,6 +58,9 @@ struct sSimOptions {
   uint32_t lineRate = 0;        // paces both directions at this bit rate (10 bits a byte); 0: off
   uint32_t interpreterBaud = 57600;  // rate the command interpreter expects the line to be set to
   bool bSignedChecksums = false;     // the installer's own packets carry the signed byte sum
+  // Time constant of the pressure's approach to its target in control and vent mode.
+  int controlTimeConstantMs = 500;
+  sSimModuleOptions module;
   sSimFaults faults;
 };
 

@@ -106,7 +106,7 @@ TEST_F(CommandsTest, QueryDecoding) {
   peer.AnswerOnce("?", " 14.6959");
   peer.AnswerOnce("?", "-0.25");
   EXPECT_FLOAT_EQ(instrument.GetPressure(), 14.6959f);
-  EXPECT_FLOAT_EQ(instrument.GetPressure(), 0.25f);
+  EXPECT_FLOAT_EQ(instrument.GetPressure(), -0.25f);  // the sign's place holds the sign
   peer.Answer("RANGEMAX?", " 1000.0");
   peer.Answer("RANGEMIN?", "-15");
   peer.Answer("UPPERLIMIT?", " 900");
@@ -117,7 +117,7 @@ TEST_F(CommandsTest, QueryDecoding) {
   peer.Answer("PEAKMAX?", " 20");
   peer.Answer("PEAKMIN?", " 2");
   EXPECT_FLOAT_EQ(instrument.GetMaxRange(), 1000.0f);
-  EXPECT_FLOAT_EQ(instrument.GetMinRange(), 15.0f);
+  EXPECT_FLOAT_EQ(instrument.GetMinRange(), -15.0f);
   EXPECT_FLOAT_EQ(instrument.GetCtrlMax(), 900.0f);
   EXPECT_FLOAT_EQ(instrument.GetCtrlMin(), 0.001f);
   EXPECT_FLOAT_EQ(instrument.GetVolume(), 12.5f);

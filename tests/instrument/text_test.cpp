@@ -41,6 +41,11 @@ TEST(TextHelpers, NumbersAndCopies) {
   EXPECT_FLOAT_EQ(halvex::ParseFloatAt("x", 1, -1.0f), -1.0f);
   EXPECT_FLOAT_EQ(halvex::ParseFloatAt("abcd", 4, -1.0f), -1.0f);
   EXPECT_FLOAT_EQ(halvex::ParseFloatAt(" -1e60", 1, 0.0f), -HUGE_VALF);
+  // A reply with a sign position keeps its sign.
+  EXPECT_FLOAT_EQ(halvex::ParseAfterSign("-0.25", 1.0f), -0.25f);
+  EXPECT_FLOAT_EQ(halvex::ParseAfterSign("+0.5", 1.0f), 0.5f);
+  EXPECT_FLOAT_EQ(halvex::ParseAfterSign(" 14.6959", 1.0f), 14.6959f);
+  EXPECT_FLOAT_EQ(halvex::ParseAfterSign("-", 1.0f), 1.0f);
 
   char szSmall[4];
   halvex::CopyText(szSmall, "abcdef");

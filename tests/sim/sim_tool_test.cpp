@@ -96,7 +96,15 @@ TEST(SimTool, HelpListsEveryOptionAndBadOptionsFail) {
                                "--ack-delay-ms",
                                "--never-start-installer",
                                "--never-reboot",
-                               "--hangup-after-bytes"}) {
+                               "--hangup-after-bytes",
+                               "--control-time-constant-ms",
+                               "--module",
+                               "--host-with",
+                               "--address",
+                               "--module-serial",
+                               "--module-version",
+                               "--module-id",
+                               "--reply"}) {
     EXPECT_NE(szHelp.find(std::string(szOption) + " "), std::string::npos) << szOption;
   }
   RunAndCapture(std::string(HALVEX_SIM_TOOL) + " --pty x --store y --bogus 2>/dev/null", status);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -89,7 +90,10 @@ stProcessResult RunProcess(const std::vector<std::string>& argv,
   close(outPipe[0]);
   close(errPipe[0]);
   int status = 0;
-  waitpid(pid, &status, 0);
+  struct rusage usage;
+  wait4(pid, &status, 0, &usage);
+  result.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
+                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
   result.exitStatus = result.bTimedOut ? -1 : DecodeStatus(status);
   result.elapsedMs = platform::GetMonotonicMs() - start;
   return result;

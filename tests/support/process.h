@@ -13,6 +13,7 @@ struct stProcessResult {
   std::string out;  // standard output, byte for byte
   std::string err;  // standard error
   int64_t elapsedMs = 0;
+  int64_t cpuMs = 0;  // processor time (user + system) of the program
 };
 
 // Runs argv[0] with the arguments, in folder (empty: the current one), with the variables of

@@ -1,0 +1,333 @@
+// Automatic installations end to end: halvex-installer and the simulated instrument as separate
+// processes over a real pty. Built twice: for the Linux program and for the Windows program
+// under Wine (HALVEX_E2E_WINE).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "tests/e2e/install_run.h"
+#include "tests/support/process_wait.h"
+
+namespace {
+
+#ifdef HALVEX_E2E_WINE
+constexpr bool WINE = true;
+#else
+constexpr bool WINE = false;
+#endif
+
+const std::string NEWEST = "main_020105.bin";  // version 2.1.5, in VSR450_B.pkg
+const size_t NEWEST_SIZE = 40000;              // two full chunks and one of 7232 bytes
+
+class AutoInstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    run = std::make_unique<cInstallRun>(WINE);
+    if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
+    run->AddImage("main_020003.bin", RandomImage(30000, 1));
+    run->AddImage(NEWEST, RandomImage(NEWEST_SIZE, 2));
+    run->AddPackage("VSR450_A.pkg", "main_020003.bin");
+    run->AddPackage("VSR450_B.pkg", NEWEST);
+  }
+
+  // Fast start and boot, so a run takes seconds.
+  static sim::sSimOptions Instrument() {
+    sim::sSimOptions options;
+    options.installerStartMs = 200;
+    options.bootMs = 300;
+    options.szMainVersion = "2.0.3";
+    return options;
+  }
+
+  std::string Port() const { return "COM" + std::to_string(run->GetPort()); }
+
+  // The report lines from " Sending file ..." to the end of a clean transfer of NEWEST.
+  std::string CleanTransferLines() const {
+    return " Sending file ...\r\n"
+           " Transfer 0.00%\r\n"
+           " Transfer 0.00%\r\n"
+           " Transfer 0.00%\r\n"
+           " Transfer 40.96%\r\n"
+           " Transfer 81.92%\r\n"
+           " Transfer 100.00%\r\n"
+           " Transfer 100.00%\r\n";
+  }
+
+  void ExpectInstalled(const stProcessResult& result, const std::string& image) {
+    EXPECT_EQ(result.exitStatus, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find(" Done!Exiting program ..."), std::string::npos) << result.out;
+    EXPECT_EQ(run->StoredBytes(image), run->ImageBytes(image)) << "the image arrived altered";
+    EXPECT_EQ(run->Violations(), "");
+  }
+
+  std::unique_ptr<cInstallRun> run;
+};
+
+TEST_F(AutoInstallTest, SuccessfulRunReportsEveryStepInOrderAndTheImageArrivesIntact) {
+  ASSERT_TRUE(run->StartSimulator(Instrument()));
+  const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
+  EXPECT_EQ(run->AfterFirstLine(result.out),
+            "Arg1: -AUTO\r\n"
+            "Arg2: " +
+                run->PortArgument() +
+                "\r\n"
+                "\r\n"
+                "Package not specified.  Will use latest version available ...\r\n"
+                " Connecting ...\r\n"
+                "Connected to " +
+                Port() +
+                " baud 57600 successfully ...\r\n"
+                " Getting package ...\r\n"
+                " Waiting for installer to connect ...\r\n"
+                " Getting file ...\r\n"
+                "Last Package:" +
+                run->PackagePath("VSR450_B.pkg") +
+                "\r\n"
+                "Using latest file : " +
+                run->ImagePath(NEWEST) + "\r\n" + CleanTransferLines() +
+                " Getting next file ...\r\n"
+                " Rebooting instrument ...\r\n"
+                " Reconnecting ...\r\n"
+                " Done!Exiting program ...");
+  ExpectInstalled(result, NEWEST);
+  EXPECT_EQ(run->Simulator().GetRecords().GetMainVersion(), "2.1.5");
+  EXPECT_EQ(run->Simulator().GetRecords().GetCounts().reboots, 1);
+}
+
+TEST_F(AutoInstallTest, AMissingImageIsReportedAndTheInstrumentStillLeavesItsInstaller) {
+  run->AddPackage("VSR450_C.pkg", "main_030000.bin");  // the newest names a file that is not there
+  ASSERT_TRUE(run->StartSimulator(Instrument()));
+  const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
+  const std::string out = run->AfterFirstLine(result.out);
+  EXPECT_NE(out.find("Using latest file : " + run->ImagePath("main_030000.bin") +
+                     "\r\n"
+                     " Sending file ...\r\n"
+                     "Unable to read file : " +
+                     run->ImagePath("main_030000.bin") +
+                     "\r\n"
+                     " Getting next file ...\r\n"
+                     " Rebooting instrument ...\r\n"
+                     " Reconnecting ...\r\n"
+                     " Installation failed!\r\n"
+                     "Exiting program ..."),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(out.find("Done!"), std::string::npos);
+  EXPECT_EQ(result.exitStatus, 4);
+  EXPECT_TRUE(run->Simulator().GetRecords().GetFiles().empty());
+  EXPECT_EQ(run->Simulator().GetRecords().GetCounts().reboots, 1)
+      << "the installer was told to exit";
+  EXPECT_EQ(run->Violations(), "");
+}
+
+TEST_F(AutoInstallTest, RecoverableLineFaultsStillEndWithTheImageIntact) {
+  sim::sSimOptions options = Instrument();
+  options.faults.nakEvery = 4;
+  options.faults.dropAckEvery = 7;
+  options.faults.bGarbageBeforeAck = true;
+  options.faults.ackDelayMs = 150;
+  ASSERT_TRUE(run->StartSimulator(options));
+  const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
+  ExpectInstalled(result, NEWEST);
+  const sim::sSimCounts counts = run->Simulator().GetRecords().GetCounts();
+  EXPECT_GT(counts.faultNaks, 0);
+  EXPECT_GT(counts.faultAcksDropped, 0);
+}
+
+TEST_F(AutoInstallTest, OnlyTheConnectedModelsPackagesAreCandidates) {
+  // Another model's package sorts last; it must not be installed on this instrument.
+  run->AddImage("main_090000.bin", RandomImage(1000, 3));
+  run->AddPackage("VSR900_Z.pkg", "main_090000.bin");
+  ASSERT_TRUE(run->StartSimulator(Instrument()));
+  const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
+  EXPECT_NE(result.out.find("Last Package:" + run->PackagePath("VSR450_B.pkg") + "\r\n"),
+            std::string::npos)
+      << result.out;
+  ExpectInstalled(result, NEWEST);
+  EXPECT_EQ(run->Simulator().GetRecords().GetFiles().size(), 1u);
+}
+
+TEST_F(AutoInstallTest, TheInterpreterRunsAtTheChosenRateAndTheInstallerAt115200) {
+  sim::sSimOptions options = Instrument();
+  options.interpreterBaud = 9600;
+  ASSERT_TRUE(run->StartSimulator(options));
+  const stProcessResult result = run->Run({"-AUTO", run->PortArgument(), "-BAUD=9600"});
+  EXPECT_NE(result.out.find("Connected to " + Port() + " baud 9600 successfully ...\r\n"),
+            std::string::npos)
+      << result.out;
+  ExpectInstalled(result, NEWEST);
+  const sim::cSimRecorder& records = run->Simulator().GetRecords();
+  ASSERT_FALSE(records.GetCommands().empty());
+  for (const sim::sSimCommandRecord& command : records.GetCommands()) {
+    EXPECT_EQ(command.settings.baud, 9600u) << command.szLine;
+  }
+  ASSERT_FALSE(records.GetPackets().empty());
+  for (const sim::sSimPacketRecord& packet : records.GetPackets()) {
+    EXPECT_EQ(packet.settings.baud, 115200u);
+  }
+}
+
+TEST_F(AutoInstallTest, WithAConsoleTheProgramStaysAfterTheRunWithoutBurningAProcessor) {
+  ASSERT_TRUE(run->StartSimulator(Instrument()));
+  // The run takes about 4 s; the program is stopped after 9 s.
+  const stProcessResult result = run->Run({"-AUTO", "-CONSOLE", run->PortArgument()}, {}, 9000);
+  EXPECT_TRUE(result.bTimedOut) << "the program must still be running";
+  EXPECT_TRUE(result.out.size() > 6 && result.out.substr(result.out.size() - 6) == " Done!")
+      << result.out;
+  EXPECT_EQ(run->StoredBytes(NEWEST), run->ImageBytes(NEWEST));
+  // Busy waiting would show as seconds of processor time; idle passes sleep.
+  EXPECT_LT(result.cpuMs, 1500) << "processor time of the whole run";
+}
+
+#ifndef HALVEX_E2E_WINE
+
+TEST_F(AutoInstallTest, ANamedPackageIsUsedAsNamedOrTheRunEndsAtOnce) {
+  ASSERT_TRUE(run->StartSimulator(Instrument()));
+  stProcessResult result = run->Run({"-AUTO", run->PortArgument(), "-PKG=VSR450_A"});
+  EXPECT_NE(result.out.find("Found package \"" + run->PackagePath("VSR450_A.pkg") + "\" ...\r\n"),
+            std::string::npos);
+  EXPECT_NE(result.out.find("Using file as specified : " + run->ImagePath("main_020003.bin")),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.out.find("Last Package:"), std::string::npos);
+  ExpectInstalled(result, "main_020003.bin");
+
+  const size_t linesBefore = run->Simulator().GetRecords().GetCommands().size();
+  result = run->Run({"-AUTO", run->PortArgument(), "-PKG=VSR450_missing"});
+  EXPECT_EQ(run->AfterFirstLine(result.out),
+            "Arg1: -AUTO\r\nArg2: " + run->PortArgument() +
+                "\r\nArg3: -PKG=VSR450_missing\r\n\r\n"
+                "Package \"" +
+                run->PackagePath("VSR450_missing.pkg") +
+                "\" not found!  Aborting ...\r\nExiting program ...");
+  EXPECT_EQ(result.exitStatus, 2);
+  EXPECT_EQ(run->Simulator().GetRecords().GetCommands().size(), linesBefore)
+      << "nothing was said to the instrument";
+}
+
+TEST_F(AutoInstallTest, WithoutAPortNothingIsTried) {
+  const stProcessResult result = run->Run({"-AUTO", "-PORT=COM17"});
+  EXPECT_EQ(run->AfterFirstLine(result.out),
+            "Arg1: -AUTO\r\nArg2: -PORT=COM17\r\n\r\n"
+            "Package not specified.  Will use latest version available ...\r\n"
+            " Connecting ...\r\n"
+            "Please set COM Port argument and try again ...Exiting program ...");
+  EXPECT_EQ(result.exitStatus, 2);
+}
+
+TEST_F(AutoInstallTest, AnInstrumentThatDoesNotAnswerOrDoesNotIdentifyIsNoConnection) {
+  // A port with nothing behind it: a pty whose far end stays silent.
+  {
+    sim::sSimOptions options = Instrument();
+    options.faults.hangupAfterBytes = 0;
+    ASSERT_TRUE(run->StartSimulator(options));
+    const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
+    EXPECT_NE(result.out.find(" Connecting ...\r\nUnable to connect to COM1 baud 57600!  Aborting "
+                              "...\r\nExiting program ..."),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.exitStatus, 3);
+    EXPECT_LT(result.elapsedMs, 15000);
+  }
+  // An identification that answers the handshake but does not parse.
+  sim::sSimOptions options = Instrument();
+  options.szId = "HALVEX,VSR450";
+  ASSERT_TRUE(run->StartSimulator(options));
+  const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
+  EXPECT_NE(result.out.find("Unable to connect to COM1 baud 57600!  Aborting ..."),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.exitStatus, 3);
+  EXPECT_EQ(run->Simulator().GetRecords().GetCounts().packetsReceived, 0);
+}
+
+TEST_F(AutoInstallTest, AnImageThatShrinksDuringTheTransferEndsAsFailed) {
+  const std::string big = "main_020200.bin";
+  run->AddImage(big, RandomImage(200000, 4));
+  run->AddPackage("VSR450_D.pkg", big);
+  sim::sSimOptions options = Instrument();
+  options.lineRate = 115200;  // about 17 s for the whole image: time to cut it short
+  ASSERT_TRUE(run->StartSimulator(options));
+  std::thread cutter([&] {
+    const auto& records = run->Simulator().GetRecords();
+    if (WaitFor([&] { return records.GetPackets().size() >= 6; }, 60000)) {
+      std::filesystem::resize_file(run->FolderPath("files/" + big), 50000);
+    }
+  });
+  // The exit word then reaches an installer that still waits for the rest of the file: it takes
+  // it as data and does not restart, so the run ends by the time limit.
+  const stProcessResult result =
+      run->Run({"-AUTO", run->PortArgument()}, {{"HALVEX_TEST_TIME_LIMIT_MS", "3000"}});
+  cutter.join();
+  EXPECT_NE(result.out.find("Transfer of " + run->ImagePath(big) +
+                            " failed!  The file changed or could not be read.\r\n"
+                            " Getting next file ...\r\n Rebooting instrument ...\r\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.out.find("Done!"), std::string::npos);
+  EXPECT_EQ(result.exitStatus, 5);
+  EXPECT_TRUE(run->Simulator().GetRecords().GetFiles().empty()) << "nothing may be stored";
+  for (const sim::sSimPacketRecord& packet : run->Simulator().GetRecords().GetPackets()) {
+    EXPECT_NE(packet.length, 0) << "no end-of-file marker after a failed transfer";
+  }
+}
+
+TEST_F(AutoInstallTest, EachRecoverableFaultOnItsOwn) {
+  for (int fault = 0; fault < 4; fault++) {
+    SCOPED_TRACE(fault);
+    std::filesystem::remove(run->FolderPath("instrument/" + NEWEST));
+    sim::sSimOptions options = Instrument();
+    if (fault == 0) options.faults.nakEvery = 3;
+    if (fault == 1) options.faults.dropAckEvery = 4;
+    if (fault == 2) options.faults.bGarbageBeforeAck = true;
+    if (fault == 3) options.faults.ackDelayMs = 400;
+    ASSERT_TRUE(run->StartSimulator(options));
+    ExpectInstalled(run->Run({"-AUTO", run->PortArgument()}), NEWEST);
+  }
+}
+
+TEST_F(AutoInstallTest, TimeLimitsEndRunsThatCannotFinish) {
+  const std::vector<std::pair<std::string, std::string>> shortLimits = {
+      {"HALVEX_TEST_TIME_LIMIT_MS", "3000"}};
+  // The installer never starts.
+  sim::sSimOptions options = Instrument();
+  options.faults.bNeverStartInstaller = true;
+  ASSERT_TRUE(run->StartSimulator(options));
+  stProcessResult result = run->Run({"-AUTO", run->PortArgument()}, shortLimits);
+  EXPECT_NE(result.out.find("Time limit: the installer did not answer within 3 s!  Aborting ...\r\n"
+                            " Rebooting instrument ...\r\n Reconnecting ...\r\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.out.find("Done!"), std::string::npos);
+  EXPECT_EQ(result.exitStatus, 5);
+  EXPECT_LT(result.elapsedMs, 40000);
+
+  // The instrument never comes back.
+  options = Instrument();
+  options.faults.bNeverReboot = true;
+  ASSERT_TRUE(run->StartSimulator(options));
+  result = run->Run({"-AUTO", run->PortArgument()}, shortLimits);
+  EXPECT_NE(result.out.find(" Reconnecting ...\r\nTime limit: the instrument did not come back "
+                            "within 3 s!  Aborting ...\r\nExiting program ..."),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.exitStatus, 5);
+  EXPECT_EQ(run->StoredBytes(NEWEST), run->ImageBytes(NEWEST)) << "the image itself arrived";
+}
+
+TEST_F(AutoInstallTest, TheImageIsNeverTakenFromOutsideTheFilesFolder) {
+  // The scan skips such a package; named on the command line it is refused when it is read.
+  run->AddPackage("VSR450_E.pkg", "../packages/VSR450_A.pkg");
+  ASSERT_TRUE(run->StartSimulator(Instrument()));
+  const stProcessResult result = run->Run({"-AUTO", run->PortArgument(), "-PKG=VSR450_E"});
+  EXPECT_NE(result.out.find("The package names no usable MAIN file!"), std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.exitStatus, 4);
+  EXPECT_TRUE(run->Simulator().GetRecords().GetFiles().empty());
+}
+
+#endif
+
+}  // namespace

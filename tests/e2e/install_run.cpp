@@ -1,0 +1,152 @@
+#include "tests/e2e/install_run.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The Windows build's folder, where its executable, Wine prefix and port links are.
+std::string WinBuild() {
+#ifdef HALVEX_WIN_BUILD
+  return HALVEX_WIN_BUILD;
+#else
+  return std::string();
+#endif
+}
+
+std::vector<std::pair<std::string, std::string>> WineEnvironment(const std::string& winBuild) {
+  return {{"WINEPREFIX", winBuild + "/wineprefix"},
+          {"WINEARCH", "win64"},
+          {"WINEDEBUG", "-all"},
+          {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+          {"LC_NUMERIC", "C"}};
+}
+
+}  // namespace
+
+std::string RandomImage(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+cInstallRun::cInstallRun(bool bWineIn) : bWine(bWineIn), port(bWineIn ? 5 : 1) {
+  szStore = folder.GetPath() + "/instrument";
+  fs::create_directories(szStore);
+  folder.MakeFolder("packages");
+  folder.MakeFolder("files");
+  if (!bWine) {
+    szInstaller = HALVEX_INSTALLER;
+    szLink = folder.GetPath() + "/ttyHALVEX";
+    return;
+  }
+  const char* enabled = std::getenv("HALVEX_WINE_TESTS");
+  szWinBuild = WinBuild();
+  if (enabled == nullptr || std::string(enabled) != "1") {
+    szUnavailable = "HALVEX_WINE_TESTS=1 is not set (scripts/test.sh sets it once Wine is ready)";
+  } else if (szWinBuild.empty() || !fs::exists(szWinBuild + "/bin/halvex-installer.exe")) {
+    szUnavailable = "the Windows build is missing: " + szWinBuild;
+  } else if (!fs::exists(szWinBuild + "/wineprefix/.halvex-ports")) {
+    szUnavailable = "the Wine prefix is not prepared (scripts/lib/wine_env.sh wine_setup)";
+  }
+  szInstaller = szWinBuild + "/bin/halvex-installer.exe";
+  szLink = szWinBuild + "/ports/com" + std::to_string(port);
+}
+
+cInstallRun::~cInstallRun() {
+  // wineserver goes before the pty does, or it floods its output.
+  if (bWine && IsAvailable()) StopWine();
+  if (simulator) simulator->Stop();
+}
+
+void cInstallRun::StopWine() {
+  std::vector<std::string> kill = {"wineserver", "-k"};
+  RunProcess(kill, WineEnvironment(szWinBuild), "", 20000);
+}
+
+std::string cInstallRun::PackagePath(const std::string& name) const {
+  return std::string("packages") + Separator() + name;
+}
+
+std::string cInstallRun::ImagePath(const std::string& name) const {
+  return std::string("files") + Separator() + name;
+}
+
+std::string cInstallRun::FolderPath(const std::string& relative) const {
+  return folder.GetPath() + "/" + relative;
+}
+
+void cInstallRun::AddImage(const std::string& name, const std::string& bytes) {
+  folder.WriteFile("files/" + name, bytes);
+}
+
+void cInstallRun::AddPackage(const std::string& name, const std::string& mainImage) {
+  folder.WriteFile("packages/" + name, "[files]\r\nmain=" + mainImage + "\r\n");
+}
+
+static std::string ReadAll(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+std::string cInstallRun::ImageBytes(const std::string& name) const {
+  return ReadAll(folder.GetPath() + "/files/" + name);
+}
+
+std::string cInstallRun::StoredBytes(const std::string& name) const {
+  return ReadAll(szStore + "/" + name);
+}
+
+bool cInstallRun::StartSimulator(sim::sSimOptions options) {
+  options.szStoreDir = szStore;
+  fs::remove(szLink);
+  simulator = std::make_unique<sim::cSimEngine>(options);
+  if (!simulator->Start(szLink)) {
+    ADD_FAILURE() << "the simulator did not start: " << simulator->GetError();
+    return false;
+  }
+  return true;
+}
+
+stProcessResult cInstallRun::Run(
+    const std::vector<std::string>& arguments,
+    const std::vector<std::pair<std::string, std::string>>& environment, int64_t timeoutMs) {
+  std::vector<std::string> argv;
+  std::vector<std::pair<std::string, std::string>> variables = environment;
+  if (bWine) {
+    argv = {"wine", szInstaller};
+    for (const auto& variable : WineEnvironment(szWinBuild)) variables.push_back(variable);
+  } else {
+    argv = {szInstaller};
+    variables.push_back({"HALVEX_COM" + std::to_string(port), szLink});
+  }
+  for (const std::string& argument : arguments) argv.push_back(argument);
+  stProcessResult result = RunProcess(argv, variables, folder.GetPath(), timeoutMs);
+  if (bWine) StopWine();
+  return result;
+}
+
+std::string cInstallRun::AfterFirstLine(const std::string& out) {
+  const size_t end = out.find("\r\n");
+  return end == std::string::npos ? std::string() : out.substr(end + 2);
+}
+
+std::string cInstallRun::Violations() const {
+  std::string text;
+  if (!simulator) return text;
+  for (const std::string& violation : simulator->GetRecords().GetViolations()) {
+    text += violation + "\n";
+  }
+  return text;
+}

@@ -1,0 +1,72 @@
+// One automatic installation end to end: a package store in a fresh folder, the instrument
+// simulator on a pty, and halvex-installer run as a separate process (the Linux build, or the
+// Windows build under Wine with a COM port of the prefix linked to the simulator's pty).
+#ifndef HALVEX_TESTS_E2E_INSTALL_RUN_H
+#define HALVEX_TESTS_E2E_INSTALL_RUN_H
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sim/sim_engine.h"
+#include "tests/support/process.h"
+#include "tests/support/temp_folder.h"
+
+class cInstallRun {
+ public:
+  // bWine: run the Windows build under Wine. Check IsAvailable() before use.
+  explicit cInstallRun(bool bWine);
+  ~cInstallRun();
+
+  bool IsAvailable() const { return szUnavailable.empty(); }
+  const std::string& GetUnavailableReason() const { return szUnavailable; }
+
+  // The port the installer is told to use, and the path separator of its file names.
+  int GetPort() const { return port; }
+  std::string PortArgument() const { return "-PORT=COM" + std::to_string(port); }
+  char Separator() const { return bWine ? '\\' : '/'; }
+  // "packages" + separator + name, as the installer writes it.
+  std::string PackagePath(const std::string& name) const;
+  std::string ImagePath(const std::string& name) const;
+
+  // The package store.
+  void AddImage(const std::string& name, const std::string& bytes);
+  void AddPackage(const std::string& name, const std::string& mainImage);
+  std::string ImageBytes(const std::string& name) const;
+  std::string FolderPath(const std::string& relative) const;
+
+  // The instrument: options as given, with the store folder and fast start and boot times.
+  bool StartSimulator(sim::sSimOptions options);
+  sim::cSimEngine& Simulator() { return *simulator; }
+  std::string StoredBytes(const std::string& name) const;
+
+  // Runs the installer with the arguments after argument 0.
+  stProcessResult Run(const std::vector<std::string>& arguments,
+                      const std::vector<std::pair<std::string, std::string>>& environment = {},
+                      int64_t timeoutMs = 120000);
+
+  // The output without its first line ("Program Entry @ <program>", which names the build).
+  static std::string AfterFirstLine(const std::string& out);
+
+  // The simulator's violations, one per line (empty when there are none).
+  std::string Violations() const;
+
+ private:
+  void StopWine();
+
+  bool bWine;
+  int port;
+  std::string szUnavailable;
+  std::string szInstaller;
+  std::string szWinBuild;
+  std::string szLink;
+  cTempFolder folder;
+  std::string szStore;
+  std::unique_ptr<sim::cSimEngine> simulator;
+};
+
+// A random image of the given size (bytes of every value).
+std::string RandomImage(size_t size, unsigned seed);
+
+#endif
