@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/globals.h"
+#include "app/install_report.h"
 #include "app/output.h"
 #include "app/package_store.h"
 #include "platform/clock.h"
@@ -57,23 +58,6 @@ void RunOutOfTime(const char* what, int64_t limitMs, eInstallPackageState next) 
   run.bTimedOut = true;
   Fail(EXIT_TIME_LIMIT);
   installPackageState = next;
-}
-
-void Report(eInstallPackageState state, eInstallPackageState old) {
-  if (state == INSTALL_WAITING_COMPLETION) {
-    char szLine[64];
-    std::snprintf(szLine, sizeof(szLine), " Transfer %3.2f%%\r\n",
-                  static_cast<double>(installer.GetProgressPercent()));
-    WriteOutput(szLine);
-    return;
-  }
-  if (state == old) return;
-  if (state == INSTALL_IDLE && old == INSTALL_RECONNECTING) {
-    if (!run.bInstrumentBack) return;
-    WriteOutput(run.bFailed ? " Installation failed!\r\n" : " Done!");
-  } else if (state != INSTALL_IDLE) {
-    WriteOutput(" " + GetInstallStateString(state) + " ...\r\n");
-  }
 }
 
 void Connecting() {
@@ -214,7 +198,7 @@ bool UpdateAuto() {
 
   const eInstallPackageState state = installPackageState;
   if (state != INSTALL_WAITING_INSTALLER) bInstallerConnectedInProgress = false;
-  Report(state, oldinstallPackageState);
+  ReportInstallStep(state, oldinstallPackageState, run.bInstrumentBack, run.bFailed);
   if (state != oldinstallPackageState) {
     run.ctStateStart = platform::GetMonotonicMs();
     if (state == INSTALL_REBOOTING) run.exitAttempts = 0;

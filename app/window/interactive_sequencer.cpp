@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/auto_sequencer.h"
+#include "app/install_report.h"
 #include "app/package_store.h"
 #include "app/resources/resource.h"
 #include "app/window/main_window.h"
@@ -33,30 +34,8 @@ eInstallPackageState oldinstallPackageState = INSTALL_IDLE;
 // While the instrument restarts each pass only waits: Reconnect paces its own attempts.
 const unsigned RECONNECT_PASS_SLEEP_MS = 10;
 
-void Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
-
 void EnableInstall(bool bEnable) {
   if (hDialog != nullptr) EnableWindow(GetDlgItem(hDialog, IDC_INSTALL), bEnable ? TRUE : FALSE);
-}
-
-void Report(eInstallPackageState state, eInstallPackageState old) {
-  if (state == INSTALL_WAITING_COMPLETION) {
-    char szLine[64];
-    std::snprintf(szLine, sizeof(szLine), " Transfer %3.2f%%\r\n",
-                  static_cast<double>(installer.GetProgressPercent()));
-    Print(szLine);
-    return;
-  }
-  if (state == old) return;
-  if (state == INSTALL_IDLE && old == INSTALL_RECONNECTING) {
-    // A wait that the user cancelled ends without a verdict on the instrument.
-    if (run.bReconnected) Print(run.bFailed ? " Installation failed!\r\n" : " Done!");
-  } else if (state != INSTALL_IDLE) {
-    Print(" " + GetInstallStateString(state) + " ...\r\n");
-  }
 }
 
 // The image did not reach the instrument: the run goes on through the restart, and says so.
@@ -164,7 +143,8 @@ void BeginInteractiveRun(const char* szPackage) {
 bool Update() {
   const eInstallPackageState state = installPackageState;
   const eInstallPackageState old = oldinstallPackageState;
-  Report(state, old);
+  // A wait that the user cancelled ends without a verdict on the instrument.
+  ReportInstallStep(state, old, run.bReconnected, run.bFailed);
   oldinstallPackageState = state;
   const bool bEntered = state != old;
 

@@ -46,7 +46,7 @@ for exe in "$WIN_BUILD"/bin/*_tests.exe; do
     "$SIM" --pty "$PORTS_DIR/com3" --store "$store" --log "$RESULTS/wine-$suite-sim.log" 2>>"$RESULTS/wine-$suite-sim.err" &
     peers+=($!)
     if wait_for_path "$PORTS_DIR/com3"; then
-      sim_env=(HALVEX_TEST_SIM_COM=3 "HALVEX_TEST_SIM_STORE=$(winepath -w "$store" 2>/dev/null)")
+      sim_env=(HALVEX_TEST_SIM_COM=3 "HALVEX_TEST_SIM_STORE=$(windows_path "$store")")
     fi
   fi
   suite_env=()
@@ -54,12 +54,10 @@ for exe in "$WIN_BUILD"/bin/*_tests.exe; do
     # The window starts in the user's language; its pictures go to build-win/screenshots.
     shots=$WIN_BUILD/screenshots
     rm -rf "$shots" && mkdir -p "$shots"
-    # Drive Z: is the root of the file system (no winepath, which can print nothing while a
-    # wineserver starts).
-    suite_env=(LANG=de_DE.UTF-8 "HALVEX_TEST_SCREENSHOTS=Z:${shots//\//\\}")
+    suite_env=(LANG=de_DE.UTF-8 "HALVEX_TEST_SCREENSHOTS=$(windows_path "$shots")")
   fi
   (cd "$WORK" && env HALVEX_TEST_LOOP=1,2 "${sim_env[@]}" "${suite_env[@]}" timeout 900 wine "$exe" \
-    --gtest_output="xml:$(winepath -w "$RESULTS/wine-$suite.xml" 2>/dev/null)" \
+    --gtest_output="xml:$(windows_path "$RESULTS/wine-$suite.xml")" \
     >"$RESULTS/wine-$suite.log" 2>&1)
   result=$?
   grep -E '^\[  (PASSED|FAILED) ' "$RESULTS/wine-$suite.log" | sed "s/^/$suite: /"

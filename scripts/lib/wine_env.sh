@@ -26,6 +26,13 @@ wine_setup() {
   echo "$PORTS_DIR" > "$WINEPREFIX/.halvex-ports"
 }
 
+# The Windows form of an absolute path: drive Z: is the root of the file system. (winepath can
+# print nothing while a wineserver is starting.)
+windows_path() {
+  local path=$1
+  echo "Z:${path//\//\\}"
+}
+
 # Waits until a path exists (a link that a background peer creates).
 wait_for_path() {
   local path=$1 tries=${2:-100}

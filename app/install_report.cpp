@@ -1,0 +1,23 @@
+#include "app/install_report.h"
+
+#include <cstdio>
+
+#include "app/globals.h"
+#include "app/output.h"
+
+void ReportInstallStep(eInstallPackageState state, eInstallPackageState old, bool bEndKnown,
+                       bool bFailed) {
+  if (state == INSTALL_WAITING_COMPLETION) {
+    char szLine[64];
+    std::snprintf(szLine, sizeof(szLine), " Transfer %3.2f%%\r\n",
+                  static_cast<double>(installer.GetProgressPercent()));
+    WriteOutput(szLine);
+    return;
+  }
+  if (state == old) return;
+  if (state == INSTALL_IDLE && old == INSTALL_RECONNECTING) {
+    if (bEndKnown) WriteOutput(bFailed ? " Installation failed!\r\n" : " Done!");
+  } else if (state != INSTALL_IDLE) {
+    WriteOutput(" " + GetInstallStateString(state) + " ...\r\n");
+  }
+}
