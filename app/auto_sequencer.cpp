@@ -149,8 +149,8 @@ void WaitingCompletion() {
     Fail(EXIT_INSTALL_FAILED);
     installPackageState = INSTALL_GETTING_NEXT_FILE;
   } else if (installer.TransferComplete()) {
-    installPackageState =
-        (fileType == 1 || fileType == 2) ? INSTALL_PREPARING_EXECUTE : INSTALL_GETTING_NEXT_FILE;
+    installPackageState = GetScriptForFileType(fileType) != nullptr ? INSTALL_PREPARING_EXECUTE
+                                                                    : INSTALL_GETTING_NEXT_FILE;
   } else if (platform::GetMonotonicMs() - run.ctLastAck > Limit(PACKET_ACK_LIMIT_MS)) {
     installer.StopTransfer();
     RunOutOfTime("no packet was acknowledged", Limit(PACKET_ACK_LIMIT_MS), INSTALL_REBOOTING);
@@ -240,15 +240,15 @@ bool UpdateAuto() {
         InstallerWaitTooLong();
       }
       break;
-    case INSTALL_EXECUTING:
-      if (fileType != 1 && fileType != 2) {
-        installPackageState = INSTALL_GETTING_NEXT_FILE;
-      } else if (installer.ExecuteFile(fileType == 2 ? "ainst.fpga" : "ainst.gpib")) {
+    case INSTALL_EXECUTING: {
+      const char* szScript = GetScriptForFileType(fileType);
+      if (szScript == nullptr || installer.ExecuteFile(szScript)) {
         installPackageState = INSTALL_GETTING_NEXT_FILE;
       } else {
         InstallerWaitTooLong();
       }
       break;
+    }
     case INSTALL_GETTING_NEXT_FILE:
       if (fileType <= 0) {
         installPackageState = INSTALL_REBOOTING;

@@ -17,3 +17,14 @@ const std::string& GetInstallStateString(eInstallPackageState state) {
   if (state >= INSTALL_IDLE && state <= INSTALL_RECONNECTING) str_state = texts[state];
   return str_state;
 }
+
+const char* GetScriptForFileType(int fileType) {
+  switch (fileType) {
+    case 1:
+      return "ainst.gpib";
+    case 2:
+      return "ainst.fpga";
+    default:
+      return nullptr;
+  }
+}

@@ -23,4 +23,8 @@ enum eInstallPackageState : int {
 // outside the table leaves it as it was (empty before the first valid call).
 const std::string& GetInstallStateString(eInstallPackageState state);
 
+// The remote script the installer runs after a file of this type ("ainst.gpib" after the GPIB
+// file, "ainst.fpga" after the FPGA file), or null for a type without one (MAIN).
+const char* GetScriptForFileType(int fileType);
+
 #endif

@@ -92,7 +92,7 @@ void WaitingCompletion() {
     installPackageState = INSTALL_GETTING_NEXT_FILE;
   } else if (installer.TransferComplete()) {
     CloseStageDialog();
-    if (fileType == 1 || fileType == 2) {
+    if (GetScriptForFileType(fileType) != nullptr) {
       SetStatus(IDS_STATUS_RUNNING_SCRIPT);
       installPackageState = INSTALL_PREPARING_EXECUTE;
     } else {
@@ -180,13 +180,13 @@ bool Update() {
         installPackageState = INSTALL_EXECUTING;
       }
       break;
-    case INSTALL_EXECUTING:
-      if (fileType != 1 && fileType != 2) {
-        installPackageState = INSTALL_GETTING_NEXT_FILE;
-      } else if (installer.ExecuteFile(fileType == 2 ? "ainst.fpga" : "ainst.gpib")) {
+    case INSTALL_EXECUTING: {
+      const char* szScript = GetScriptForFileType(fileType);
+      if (szScript == nullptr || installer.ExecuteFile(szScript)) {
         installPackageState = INSTALL_GETTING_NEXT_FILE;
       }
       break;
+    }
     case INSTALL_GETTING_NEXT_FILE:
       if (fileType <= 0) {
         installPackageState = INSTALL_REBOOTING;

@@ -4,21 +4,10 @@
 
 namespace platform {
 
-static NoticeHandler noticeHandler = nullptr;
-
-void ShowNotice(const char* text, const char* caption, eNoticeIcon icon) {
-  if (noticeHandler != nullptr) {
-    noticeHandler(text, caption, icon);
-    return;
-  }
+// There is no user to click a box away: the notice becomes a line that never blocks.
+void ShowPlatformNotice(const char* text, const char* caption, eNoticeIcon) {
   std::fprintf(stderr, "%s: %s\n", caption, text);
   std::fflush(stderr);
-}
-
-NoticeHandler SetNoticeHandler(NoticeHandler handler) {
-  NoticeHandler previous = noticeHandler;
-  noticeHandler = handler;
-  return previous;
 }
 
 }  // namespace platform

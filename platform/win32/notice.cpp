@@ -4,13 +4,7 @@
 
 namespace platform {
 
-static NoticeHandler noticeHandler = nullptr;
-
-void ShowNotice(const char* text, const char* caption, eNoticeIcon icon) {
-  if (noticeHandler != nullptr) {
-    noticeHandler(text, caption, icon);
-    return;
-  }
+void ShowPlatformNotice(const char* text, const char* caption, eNoticeIcon icon) {
   UINT type = MB_OK;
   switch (icon) {
     case NOTICE_ERROR:
@@ -24,12 +18,6 @@ void ShowNotice(const char* text, const char* caption, eNoticeIcon icon) {
       break;
   }
   MessageBoxA(nullptr, text, caption, type);
-}
-
-NoticeHandler SetNoticeHandler(NoticeHandler handler) {
-  NoticeHandler previous = noticeHandler;
-  noticeHandler = handler;
-  return previous;
 }
 
 }  // namespace platform
