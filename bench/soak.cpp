@@ -10,7 +10,10 @@
 // failure line and a non-zero status within their time limits, never " Done!".
 //
 //   halvex-soak [runs] [seed] [--unrecoverable N] [--parallel N] [--limit-ms N] [--only I]
-//               [--installer PATH]
+//               [--max-size BYTES] [--results FILE] [--installer PATH]
+//
+// --results appends one line "PASS soak:<kind>" or "FAIL soak:<kind>" per kind of run, and one
+// for the mismatches, to FILE.
 //
 // Every run is drawn from the seed and its index: "--only I" repeats run I alone. With
 // HALVEX_SOAK_SHOW=1 every run is listed with its output, as a failed one is.
@@ -18,6 +21,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -66,7 +70,9 @@ struct sSettings {
   int parallel = 8;
   int64_t limitMs = 3000;
   int only = -1;
+  uint64_t maxSize = UINT64_MAX;
   std::string installer;
+  std::string results;  // a file that receives one PASS/FAIL line per kind
 };
 
 std::string Describe(const sPlan& plan) {
@@ -84,26 +90,39 @@ std::string Describe(const sPlan& plan) {
   return szText;
 }
 
-uint64_t DrawSize(std::mt19937& random) {
+// 0, whole chunks, a byte either side of them, tiny and 1 MiB images, anything up to 120000.
+// Above maxSize (at least two chunks) a size of whole chunks, one byte either side, instead.
+uint64_t DrawSize(std::mt19937& random, uint64_t maxSize) {
   const uint64_t chunk = 16384;
   const uint64_t k = 1 + random() % 6;
+  uint64_t size = 0;
   switch (random() % 8) {
     case 0:
-      return 0;
+      size = 0;
+      break;
     case 1:
     case 2:
-      return chunk * k;
+      size = chunk * k;
+      break;
     case 3:
-      return chunk * k - 1;
+      size = chunk * k - 1;
+      break;
     case 4:
-      return chunk * k + 1;
+      size = chunk * k + 1;
+      break;
     case 5:
-      return 1 + random() % 64;
+      size = 1 + random() % 64;
+      break;
     case 6:
-      return random() % 2 == 0 ? 1024 * 1024 : 1024 * 1024 + 1;
+      size = random() % 2 == 0 ? 1024 * 1024 : 1024 * 1024 + 1;
+      break;
     default:
-      return 1 + random() % 120000;
+      size = 1 + random() % 120000;
+      break;
   }
+  if (size <= maxSize) return size;
+  const uint64_t whole = chunk * (1 + random() % (maxSize / chunk - 1));
+  return whole - 1 + random() % 3;  // whole - 1, whole or whole + 1
 }
 
 sPlan MakePlan(const sSettings& settings, int index, int unrecoverable) {
@@ -146,7 +165,7 @@ sPlan MakePlan(const sSettings& settings, int index, int unrecoverable) {
     return plan;
   }
   plan.kind = KIND_RECOVERABLE;
-  plan.size = DrawSize(random);
+  plan.size = DrawSize(random, settings.maxSize);
   if (random() % 2) o.faults.nakEvery = 4 + static_cast<int>(random() % 9);
   if (random() % 2) o.faults.dropAckEvery = 5 + static_cast<int>(random() % 9);
   o.faults.bGarbageBeforeAck = random() % 2 == 0;
@@ -274,6 +293,10 @@ bool ParseArguments(int argc, char** argv, sSettings& settings) {
       settings.limitMs = std::max(500, std::atoi(argv[++i]));
     } else if (arg == "--only" && bValue) {
       settings.only = std::atoi(argv[++i]);
+    } else if (arg == "--max-size" && bValue) {
+      settings.maxSize = std::max<uint64_t>(3 * 16384, std::strtoull(argv[++i], nullptr, 10));
+    } else if (arg == "--results" && bValue) {
+      settings.results = argv[++i];
     } else if (arg == "--installer" && bValue) {
       settings.installer = argv[++i];
     } else if (!arg.empty() && arg[0] != '-' && positional == 0) {
@@ -294,9 +317,10 @@ bool ParseArguments(int argc, char** argv, sSettings& settings) {
 int main(int argc, char** argv) {
   sSettings settings;
   if (!ParseArguments(argc, argv, settings)) {
-    std::fprintf(stderr,
-                 "usage: halvex-soak [runs] [seed] [--unrecoverable N] [--parallel N] "
-                 "[--limit-ms N] [--only I] [--installer PATH]\n");
+    std::fprintf(
+        stderr,
+        "usage: halvex-soak [runs] [seed] [--unrecoverable N] [--parallel N] "
+        "[--limit-ms N] [--only I] [--max-size BYTES] [--results FILE] [--installer PATH]\n");
     return 2;
   }
   if (settings.installer.empty())
@@ -376,5 +400,20 @@ int main(int argc, char** argv) {
   std::printf("packets the instrument received: %lld\n", packets);
   std::printf("runs %zu\nfaults %lld\nresends %lld\nmismatches %lld\nfailed %d\n", plans.size(),
               faults, resends, mismatches, failed);
+  if (!settings.results.empty()) {
+    FILE* results = std::fopen(settings.results.c_str(), "a");
+    if (results != nullptr) {
+      const char* const tags[] = {"recoverable", "hangup", "never-starts", "never-returns",
+                                  "image-cut"};
+      for (int k = 0; k < KIND_COUNT; ++k) {
+        if (runs[k] == 0) continue;
+        std::fprintf(results, "%s soak:%s %d/%d\n", passed[k] == runs[k] ? "PASS" : "FAIL", tags[k],
+                     passed[k], runs[k]);
+      }
+      std::fprintf(results, "%s soak:mismatches %lld\n", mismatches == 0 ? "PASS" : "FAIL",
+                   mismatches);
+      std::fclose(results);
+    }
+  }
   return failed == 0 && mismatches == 0 ? 0 : 1;
 }
