@@ -118,7 +118,7 @@ class cHalvexControllerModule : public cHalvexModule {
   // A text query of the host form; "NOT AVAILABLE" directly.
   const char* QueryText(const char* query);
 
-  bool bControlling;  // kept for the record layout; nothing reads it
+  [[maybe_unused]] bool bControlling;  // kept for the record layout; nothing reads it
 };
 
 class cHalvexSensorModule : public cHalvexModule {

@@ -82,5 +82,29 @@ if [ "$windows_ok" = 0 ]; then
   scripts/lib/run_wine_suites.sh "$RESULTS" || true
 fi
 
+# ---- begin: fuzzing and the fault soak (bench/, fuzz/; see docs/benchmarks.md) ----
+# Each fuzz target runs a few seconds from its seed corpus (clang tree build-fuzz); the soak
+# runs a bounded set of automatic installations with random line faults against the simulator.
+# Both append their own "PASS name" / "FAIL name" lines.
+note "fuzzing (bounded)"
+scripts/fuzz.sh "${HALVEX_FUZZ_SECONDS:-8}" >"$RESULTS/fuzz.txt" 2>&1
+grep -E '^(PASS|FAIL) ' "$RESULTS/fuzz.txt" | tee -a "$RESULTS/script.txt"
+grep -qE '^(PASS|FAIL) build:build-fuzz' "$RESULTS/fuzz.txt" || {
+  tail -n 20 "$RESULTS/fuzz.txt" >&2
+  record FAIL "fuzz:setup"
+}
+if [ "$native_ok" = 0 ]; then
+  note "fault soak (bounded)"
+  timeout 300 build/bin/halvex-soak 20 "${HALVEX_SOAK_SEED:-1}" --unrecoverable 4 --parallel 8 \
+    --max-size 100000 --results "$RESULTS/script.txt" >"$RESULTS/soak.txt" 2>&1
+  soak_status=$?
+  tail -n 5 "$RESULTS/soak.txt"
+  if [ "$soak_status" != 0 ]; then
+    grep -A 3 '^FAIL' "$RESULTS/soak.txt" | head -n 40 >&2
+    grep -q 'soak:mismatches' "$RESULTS/script.txt" || record FAIL "soak:run (exit $soak_status)"
+  fi
+fi
+# ---- end: fuzzing and the fault soak ----
+
 note "done"
 python3 scripts/lib/summarize.py "$RESULTS"/*.xml "$RESULTS"/script.txt

@@ -1,0 +1,104 @@
+// A serial device for fuzzing, linked instead of the platform's: every open port serves the
+// bytes of the fuzz input, takes every write, and reads past the end as a silent line (the
+// fake clock moves on by the read's whole wait).
+#include <algorithm>
+
+#include "fuzz/fake_line.h"
+#include "platform/clock.h"
+#include "platform/serial_device.h"
+
+namespace fuzz {
+
+namespace {
+
+const uint8_t* lineData = nullptr;
+size_t lineSize = 0;
+size_t lineOffset = 0;
+size_t lineChunk = 4096;
+size_t lineWritten = 0;
+
+}  // namespace
+
+void SetLineInput(const uint8_t* data, size_t size) {
+  lineData = data;
+  lineSize = data == nullptr ? 0 : size;
+  lineOffset = 0;
+  lineWritten = 0;
+}
+
+void SetLineChunk(size_t maxChunk) {
+  lineChunk = std::max<size_t>(1, maxChunk);
+}
+
+size_t GetLineRemaining() {
+  return lineSize - lineOffset;
+}
+
+size_t GetLineWritten() {
+  return lineWritten;
+}
+
+}  // namespace fuzz
+
+namespace platform {
+
+cSerialDevice::cSerialDevice() : fd(-1) {}
+
+cSerialDevice::~cSerialDevice() {
+  Close();
+}
+
+bool cSerialDevice::Open(int port) {
+  Close();
+  if (port < 1) return false;
+  fd = port;
+  return true;
+}
+
+bool cSerialDevice::Configure(uint32_t) {
+  return fd >= 0;
+}
+
+int cSerialDevice::Read(char* dest, int n) {
+  if (fd < 0 || n < 0) return -1;
+  if (n == 0) return 0;
+  const size_t remaining = fuzz::lineSize - fuzz::lineOffset;
+  if (remaining == 0) {
+    SleepMs(SERIAL_READ_TIMEOUT_MS);
+    return 0;
+  }
+  const size_t count = std::min({remaining, fuzz::lineChunk, static_cast<size_t>(n)});
+  std::copy(fuzz::lineData + fuzz::lineOffset, fuzz::lineData + fuzz::lineOffset + count, dest);
+  fuzz::lineOffset += count;
+  return static_cast<int>(count);
+}
+
+int cSerialDevice::Write(const char*, int n) {
+  if (fd < 0 || n < 0) return -1;
+  fuzz::lineWritten += static_cast<size_t>(n);
+  return n;
+}
+
+bool cSerialDevice::Drain() {
+  return fd >= 0;
+}
+
+bool cSerialDevice::PurgeRx() {
+  // A real purge drops only what has arrived so far; the fuzz input is the whole future of the
+  // line, so nothing is dropped.
+  return fd >= 0;
+}
+
+void cSerialDevice::Close() {
+  fd = -1;
+}
+
+bool cSerialDevice::IsOpen() const {
+  return fd >= 0;
+}
+
+bool SerialPortExists(int port) {
+  return port >= 1;
+}
+
+}  // namespace platform
