@@ -25,9 +25,9 @@ TEST(CommandLineTest, PortTakesComAndANumberFromOneToSixteen) {
   EXPECT_EQ(Read({"p", "-PORT=xCOM5"}).com.port, COM5);
   EXPECT_EQ(Read({"p", "-PORT=COM3\r\n"}).com.port, COM3) << "the value ends at a line end";
   EXPECT_EQ(Read({"p", "-PORT=COM007"}).com.port, COM7);
-  for (const char* ignored : {"-PORT=COM17", "-PORT=COM0", "-PORT=5", "-PORT=com5", "-PORT=COM5 ",
-                              "-PORT=COM", "-PORT=COM-1", "-PORT=COM99999999999999999999",
-                              "-PORT=COM4294967297"}) {
+  for (const char* ignored :
+       {"-PORT=COM17", "-PORT=COM0", "-PORT=5", "-PORT=com5", "-PORT=COM5 ", "-PORT=COM",
+        "-PORT=COM-1", "-PORT=COM99999999999999999999", "-PORT=COM4294967297"}) {
     const stCommandLine options = Read({"p", ignored});
     EXPECT_FALSE(options.com.bPortSet) << ignored;
     EXPECT_EQ(options.com.port, PORT_NONE) << ignored;
