@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/notice.h"
+#include "util/trace.h"
 
 cSerial::cSerial()
     : port(PORT_NONE),
@@ -26,7 +27,10 @@ void cSerial::SetError(const char* format) {
 
 bool cSerial::Initialize(ePort newPort, eBaud newBaud, char newAddress, eProtocol newProtocol,
                          bool bShowError) {
-  if (bConnected) device.Close();
+  if (bConnected) {
+    device.Close();
+    trace.PortClosed(szComport[port]);
+  }
   bConnected = false;
   if (newPort < 0 || newPort > MAX_PORT) {
     // Never index the name table with it; the error names the number instead.
@@ -41,18 +45,25 @@ bool cSerial::Initialize(ePort newPort, eBaud newBaud, char newAddress, eProtoco
   protocol = newProtocol;
   if (!device.Open(port)) {
     bErrorOccurred = true;
+    trace.PortNotOpened(szComport[port], device.GetOpenFailure());
     if (bShowError) {
       std::snprintf(szErrorString, sizeof(szErrorString), "Could not open:%s serial port",
                     szComport[port]);
-      platform::ShowNotice(szErrorString, "Error", platform::NOTICE_WARNING);
+      // The device and the system's reason follow on a line of their own.
+      const std::string text = device.GetOpenFailure().empty()
+                                   ? std::string(szErrorString)
+                                   : std::string(szErrorString) + "\n" + device.GetOpenFailure();
+      platform::ShowNotice(text.c_str(), "Error", platform::NOTICE_WARNING);
     }
     return false;
   }
   if (!device.Configure(GetBaudRate(baud))) {
     device.Close();
+    trace.PortNotOpened(szComport[port], "its settings could not be read");
     return false;
   }
   bConnected = true;
+  trace.PortOpened(szComport[port], platform::SerialPortPath(port), GetBaudRate(baud));
   return true;
 }
 
@@ -60,6 +71,7 @@ bool cSerial::Disconnect() {
   if (!bConnected) return false;
   device.Close();
   bConnected = false;
+  trace.PortClosed(szComport[port]);
   return true;
 }
 
@@ -83,7 +95,9 @@ bool cSerial::Write(const char* text) {
     SetError("Error: write length error:%s");
     return false;
   }
-  if (device.Write(szLine, length) != length) {
+  const int written = device.Write(szLine, length);
+  trace.LineSent(szComport[port], szLine, written < 0 ? 0 : written);
+  if (written != length) {
     SetError("Error: write length error:%s");
     return false;
   }
@@ -128,18 +142,25 @@ char* cSerial::Read() {
   szResponse[0] = '\0';
   for (;;) {
     if (count >= MAX_BUFF_LEN - 1) {
+      trace.LineReceived(szComport[port], szResponse, count);
       SetError("Error: input buffer overflow:%s");
       return szErrorString;
     }
     char byte = 0;
     if (device.Read(&byte, 1) != 1) {
+      trace.Timeout(std::string(szComport[port]) + " no line end within " +
+                    std::to_string(platform::SERIAL_READ_TIMEOUT_MS) + " ms, received \"" +
+                    EscapeTraceText(szResponse, count) + "\"");
       SetError("Error: read timeout:%s");
       return szErrorString;
     }
     if (count == 0 && (byte == '\r' || byte == '\n')) continue;
     szResponse[count++] = byte;
     szResponse[count] = '\0';
-    if (byte == '\n') return szResponse;
+    if (byte == '\n') {
+      trace.LineReceived(szComport[port], szResponse, count);
+      return szResponse;
+    }
   }
 }
 
@@ -165,6 +186,8 @@ bool cSerial::ReadN(char* dest, int n, float seconds) {
     const int64_t ctNow = platform::GetMonotonicMs();
     if (count > 0) ctStart = ctNow;
     if (ctNow >= ctStart + limit) {
+      trace.Timeout(std::string(szComport[port]) + " " + std::to_string(n) +
+                    " byte(s) still missing after " + std::to_string(limit) + " ms of silence");
       SetError("Error: read timeout:%s");
       return false;
     }

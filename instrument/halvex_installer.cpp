@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "util/trace.h"
 
 cHalvexInstaller::cHalvexInstaller()
     : transferState(TRANSFER_IDLE),
@@ -189,7 +190,9 @@ bool cHalvexInstaller::WriteEndOfFile() {
   // written is written again on the next step instead of being taken as the end.
   if (!bConnected) return false;
   const char marker[4] = {0, 0, 0, 0};
-  return comm->WriteN(marker, 4);
+  if (!comm->WriteN(marker, 4)) return false;
+  trace.PacketSent(marker, 0, 0);
+  return true;
 }
 
 bool cHalvexInstaller::StopTransfer() {

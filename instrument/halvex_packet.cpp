@@ -6,6 +6,7 @@
 #include "instrument/halvex_installer.h"
 #include "platform/clock.h"
 #include "platform/notice.h"
+#include "util/trace.h"
 
 namespace {
 
@@ -60,10 +61,15 @@ bool cHalvexInstaller::WritePacket(const char* data, int length) {
   if (!comm->WriteN(field, 4)) return false;
   // Length 0 is the end-of-file marker: those 4 bytes are the whole packet and nothing
   // answers it.
-  if (length == 0) return false;
-  PutLittleEndian(UnsignedSum(data, length), field);
+  if (length == 0) {
+    trace.PacketSent(data, 0, 0);
+    return false;
+  }
+  const uint32_t sum = UnsignedSum(data, length);
+  PutLittleEndian(sum, field);
   if (!comm->WriteN(field, 4)) return false;
   if (!comm->WriteN(data, length)) return false;
+  trace.PacketSent(data, length, sum);
   return CheckHandshake();
 }
 
@@ -74,11 +80,16 @@ bool cHalvexInstaller::CheckHandshake() {
   while (fHandshakeElapsed < HANDSHAKE_TIMEOUT) {
     szHandshake[0] = 0;
     comm->ReadN(szHandshake, 1, HANDSHAKE_BYTE_TIMEOUT);
-    if (comm->ErrorOccurred()) szHandshake[0] = NAK_CHAR;
+    if (comm->ErrorOccurred()) {
+      szHandshake[0] = NAK_CHAR;
+    } else {
+      trace.AnswerReceived(szHandshake[0]);
+    }
     if (szHandshake[0] == ACK_CHAR) return true;
     // "N" and every other byte are skipped: a refusal does not end the wait.
     fHandshakeElapsed = static_cast<float>(platform::GetMonotonicMs() - ctHandshakeStart) / 1000.0f;
   }
+  trace.Timeout("no \"A\" for the packet within 2 s");
   return false;
 }
 
@@ -96,6 +107,7 @@ void cHalvexInstaller::Report(const char* text, bool bToStandardError) {
 
 void cHalvexInstaller::Answer(char byte) {
   comm->WriteN(&byte, 1);
+  trace.AnswerSent(byte);
 }
 
 bool cHalvexInstaller::ReadPacket(char* data, int* length) {
@@ -113,6 +125,7 @@ bool cHalvexInstaller::ReadPacket(char* data, int* length) {
     if (!comm->ReadN(field, 4, PACKET_READ_TIMEOUT)) return false;
     *length = ToSigned(GetLittleEndian(field));
     if (*length < 0 || *length > MAX_PACKET_LEN) {
+      trace.PacketRefused(*length);
       Report("length error", true);
       comm->PurgeRx();
       Answer(NAK_CHAR);
@@ -120,6 +133,7 @@ bool cHalvexInstaller::ReadPacket(char* data, int* length) {
       continue;
     }
     if (*length == 0) {
+      trace.PacketReceived(data, 0, 0, true);
       Answer(ACK_CHAR);
       return false;
     }
@@ -137,7 +151,10 @@ bool cHalvexInstaller::ReadPacket(char* data, int* length) {
       continue;
     }
     // Instruments sum the bytes either as signed or as unsigned values; both are accepted.
-    if (checksum == SignedSum(data, *length) || checksum == UnsignedSum(data, *length)) {
+    const bool bMatched =
+        checksum == SignedSum(data, *length) || checksum == UnsignedSum(data, *length);
+    trace.PacketReceived(data, *length, checksum, bMatched);
+    if (bMatched) {
       Answer(ACK_CHAR);
       return true;
     }
