@@ -17,6 +17,10 @@ void SetBinaryStdStreams();
 // made unbuffered.
 void RedirectIOToConsole();
 
+// True when standard output leads somewhere (a terminal, console, file or pipe). A Windows
+// program started from the desktop has none: what it writes there is lost.
+bool HasStandardOutput();
+
 }  // namespace platform
 
 #endif

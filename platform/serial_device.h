@@ -7,6 +7,7 @@
 #define HALVEX_PLATFORM_SERIAL_DEVICE_H
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -45,13 +46,22 @@ class cSerialDevice {
   void Close();
   bool IsOpen() const;
 
+  // Why the last Open failed: one line naming the device and the system's reason, with what
+  // to do about it. Empty after a successful Open.
+  const std::string& GetOpenFailure() const { return openFailure; }
+
  private:
+  std::string openFailure;
 #ifdef _WIN32
   void* hComm;
 #else
   int fd;
 #endif
 };
+
+// The device COM<port> stands for: Win32 "\\.\COMn"; POSIX the path in HALVEX_COM<n>, else
+// /dev/ttyS<n-1>. Empty for a port below 1.
+std::string SerialPortPath(int port);
 
 // True when a device named COM<port> exists (Win32: QueryDosDeviceA; POSIX: the mapped path
 // exists). Used to fill the window's port box.

@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "platform/console.h"
@@ -11,6 +14,10 @@ void RedirectIOToConsole() {
   // matters is that every line shows at once.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   std::setvbuf(stderr, nullptr, _IONBF, 0);
+}
+
+bool HasStandardOutput() {
+  return fcntl(STDOUT_FILENO, F_GETFD) != -1;
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include <errno.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -7,10 +8,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/open_failure.h"
 #include "platform/serial_device.h"
 
 namespace platform {
@@ -19,13 +20,15 @@ namespace platform {
 // device that stopped taking bytes gets here.
 static const int WRITE_STALL_MS = 10000;
 
-// COMn maps to the path in HALVEX_COM<n>, else to /dev/ttyS<n-1>.
-static std::string PortPath(int port) {
-  if (port < 1) return std::string();
-  const std::string variable = "HALVEX_COM" + std::to_string(port);
-  const char* mapped = std::getenv(variable.c_str());
-  if (mapped != nullptr && mapped[0] != '\0') return mapped;
-  return "/dev/ttyS" + std::to_string(port - 1);
+// The line that says why path could not be opened; for a permission error it names the group
+// that owns the device.
+static std::string OpenFailure(int port, const std::string& path, int error) {
+  std::string group;
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0) {
+    if (const struct group* owner = getgrgid(info.st_gid)) group = owner->gr_name;
+  }
+  return DescribeOpenErrno(port, path, error, group);
 }
 
 static speed_t SpeedOf(uint32_t bitsPerSecond) {
@@ -53,12 +56,24 @@ cSerialDevice::~cSerialDevice() {
 
 bool cSerialDevice::Open(int port) {
   Close();
-  const std::string path = PortPath(port);
+  openFailure.clear();
+  const std::string path = SerialPortPath(port);
   if (path.empty()) return false;
   int handle = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (handle < 0) return false;
-  if (!isatty(handle) || flock(handle, LOCK_EX | LOCK_NB) != 0) {
+  if (handle < 0) {
+    openFailure = OpenFailure(port, path, errno);
+    return false;
+  }
+  int error = 0;
+  if (!isatty(handle)) {
+    error = ENOTTY;
+  } else if (flock(handle, LOCK_EX | LOCK_NB) != 0) {
+    // Another opener holds the lock: the port is in use.
+    error = errno == EWOULDBLOCK ? EBUSY : errno;
+  }
+  if (error != 0) {
     ::close(handle);
+    openFailure = OpenFailure(port, path, error);
     return false;
   }
   ioctl(handle, TIOCEXCL);
@@ -166,7 +181,7 @@ bool cSerialDevice::IsOpen() const {
 }
 
 bool SerialPortExists(int port) {
-  const std::string path = PortPath(port);
+  const std::string path = SerialPortPath(port);
   struct stat info;
   return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
 }

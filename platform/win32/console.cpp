@@ -46,4 +46,8 @@ void RedirectIOToConsole() {
   setvbuf(stderr, nullptr, _IONBF, 0);
 }
 
+bool HasStandardOutput() {
+  return LeadsSomewhere(STD_OUTPUT_HANDLE);
+}
+
 }  // namespace platform

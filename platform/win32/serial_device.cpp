@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "platform/serial_device.h"
 
@@ -16,14 +17,43 @@ cSerialDevice::~cSerialDevice() {
   Close();
 }
 
+// "<path> (COM<n>): <the system's message for the error code> (error <code>)", and what to do
+// for the usual causes.
+static std::string OpenFailure(int port, const std::string& path, DWORD code) {
+  char szMessage[512] = "";
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                code, 0, szMessage, sizeof(szMessage), nullptr);
+  while (length > 0 && (szMessage[length - 1] == '\r' || szMessage[length - 1] == '\n' ||
+                        szMessage[length - 1] == ' ' || szMessage[length - 1] == '.')) {
+    szMessage[--length] = '\0';
+  }
+  std::string text = path + " (COM" + std::to_string(port) +
+                     "): " + (length > 0 ? std::string(szMessage) : std::string("system error")) +
+                     " (error " + std::to_string(code) + ").";
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+    text += " There is no such port: halvex-installer -PORTS lists the ports that exist.";
+  } else if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) {
+    text += " Another program holds the port; close it and try again.";
+  }
+  return text;
+}
+
+std::string SerialPortPath(int port) {
+  if (port < 1) return std::string();
+  return "\\\\.\\COM" + std::to_string(port);
+}
+
 bool cSerialDevice::Open(int port) {
   Close();
+  openFailure.clear();
   if (port < 1) return false;
-  char szPath[80];
-  std::snprintf(szPath, sizeof(szPath), "\\\\.\\COM%d", port);
-  HANDLE handle =
-      CreateFileA(szPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  const std::string path = SerialPortPath(port);
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    openFailure = OpenFailure(port, path, GetLastError());
+    return false;
+  }
   hComm = handle;
   return true;
 }
