@@ -1,0 +1,23 @@
+// The options that answer at once and end the program: the help, "--version" and "-PORTS".
+#ifndef HALVEX_APP_INFORMATION_OPTIONS_H
+#define HALVEX_APP_INFORMATION_OPTIONS_H
+
+#include <string>
+
+#include "app/command_line.h"
+
+// Exit statuses of the information options given with other options.
+constexpr int EXIT_OPTIONS_CONFLICT = 8;
+
+// When the help, "--version" or "-PORTS" was given: shows its text and returns true with the
+// exit status (0; EXIT_OPTIONS_CONFLICT when other options came with "--version" or "-PORTS",
+// which then say that the rest was not acted on). The help wins over everything else. False
+// when none was given: the program goes on.
+bool RunInformationOptions(const stCommandLine& options, int& exitStatus);
+
+// Shows text where the user sees it: on standard output, and the problem line (when not empty)
+// on standard error; where standard output leads nowhere (a Windows program started from the
+// desktop), both in one message box.
+void ShowProgramText(const std::string& text, const std::string& problem);
+
+#endif

@@ -1,0 +1,50 @@
+#include "app/usage.h"
+
+#include "halvex_version.h"
+
+std::string GetVersionText() {
+  return std::string("halvex-installer ") + HALVEX_VERSION_TEXT + "\n";
+}
+
+std::string GetUsageText() {
+  return "Usage: halvex-installer -AUTO -PORT=COM<n> [-BAUD=<rate>] [-PKG=<package>]\n"
+         "                        [-TRACE=<file>] [-CONSOLE]\n"
+         "       halvex-installer -PORTS | --version | --help\n"
+         "Installs a software package on a Halvex pressure instrument over a serial line.\n"
+         "Without -AUTO the window opens (Windows program only).\n"
+         "\n"
+         "Options (case-sensitive):\n"
+         "  -AUTO            automatic mode: install without a window, progress lines on\n"
+         "                   standard output\n"
+         "  -CONSOLE         open a console for the output (Windows); the program stays until\n"
+         "                   it is closed\n"
+         "  -PORT=COM<n>     the serial port, COM1 to COM16\n"
+         "  -BAUD=<rate>     speed of the instrument's command interpreter: 9600, 19200, 38400,\n"
+         "                   57600 (default) or 115200; the installer always runs at 115200\n"
+         "  -PKG=<package>   the package file in packages (\".pkg\" may be left out); without it\n"
+         "                   the newest package of the connected instrument's model is used\n"
+         "  -TRACE=<file>    append a timestamped transcript of the line traffic and the\n"
+         "                   report lines to the file\n"
+         "  -PORTS           list the serial ports and exit; runs alone\n"
+         "  --version        print the program's version and exit; runs alone\n"
+         "  -HELP, --help, -?  print this text and exit\n"
+         "\n"
+         "On Linux COM<n> is the device in HALVEX_COM<n>, else /dev/ttyS<n-1>:\n"
+         "  HALVEX_COM1=/dev/ttyUSB0 halvex-installer -AUTO -PORT=COM1\n"
+         "\n"
+         "Exit status:\n"
+         "  0  \" Done!\": the image was sent and the instrument is back (also after -PORTS,\n"
+         "     --version and this text)\n"
+         "  2  command-line problem: no usable -PORT=, the package named with -PKG= not found\n"
+         "     (or window mode on Linux)\n"
+         "  3  no connection: the instrument did not answer on the port\n"
+         "  4  the installation failed after the instrument entered its installer (image\n"
+         "     missing or unreadable, transfer failed, no package)\n"
+         "  5  a time limit ran out (installer start 2 min, 2 min without an acknowledged\n"
+         "     packet, instrument return 5 min)\n"
+         "  6  the instrument reports another MAIN version than the installed image's name\n"
+         "  7  -TRACE= names no usable file: an empty name, a folder, or a file in a folder\n"
+         "     that does not exist; nothing was done\n"
+         "  8  -PORTS or --version was given with other options: only the listing or the\n"
+         "     version was given\n";
+}
