@@ -187,7 +187,8 @@ bool cSerial::ReadN(char* dest, int n, float seconds) {
     if (count > 0) ctStart = ctNow;
     if (ctNow >= ctStart + limit) {
       trace.Timeout(std::string(szComport[port]) + " " + std::to_string(n) +
-                    " byte(s) still missing after " + std::to_string(limit) + " ms of silence");
+                    " byte(s) missing after " + std::to_string(ctNow - ctStart) +
+                    " ms without a byte");
       SetError("Error: read timeout:%s");
       return false;
     }

@@ -38,6 +38,9 @@ class cSerial : public cComm {
   void Dump() const;
 
   ePort GetPort() const { return port; }
+  // Why the last Initialize could not open the port (device and system's reason); empty when
+  // it opened.
+  const char* GetOpenFailure() const { return device.GetOpenFailure().c_str(); }
   eBaud GetBaud() const { return baud; }
 
  private:

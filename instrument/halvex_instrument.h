@@ -73,6 +73,8 @@ class cHalvexInstrument {
 
   bool IsConnected() const { return bConnected; }
   ePort GetConnectPort() const { return connectPort; }
+  // Why the last Connect could not open the port; empty when it opened.
+  const char* GetOpenFailure() const { return serial.GetOpenFailure(); }
   const char* GetMainVersion() const { return szMainVersion; }
   const char* GetGPIBVersion() const { return szGPIBVersion; }
   const char* GetFPGAVersion() const { return szFPGAVersion; }

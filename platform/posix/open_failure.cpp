@@ -11,12 +11,17 @@ std::string DescribeOpenErrno(int port, const std::string& path, int error,
   std::string text = path + " (" + com + "): " + std::strerror(error) + ".";
   switch (error) {
     case ENOENT:
+      text += " Map " + com + " to the adapter's device with HALVEX_" + com +
+              "=<device>, best a stable /dev/serial/by-id/... path (halvex-installer -PORTS"
+              " lists them).";
+      break;
     case ENODEV:
     case ENXIO:
     case EIO:
-      text += " No port answers at that path. Map " + com + " to the adapter with HALVEX_" + com +
-              "=<device>, e.g. a stable /dev/serial/by-id/... path (halvex-installer -PORTS lists"
-              " them).";
+      text += " No port hardware answers there. Map " + com +
+              " to the adapter's device with"
+              " HALVEX_" +
+              com + "=<device> (halvex-installer -PORTS lists them).";
       break;
     case EACCES:
     case EPERM: {

@@ -1,0 +1,60 @@
+// The options added for the field: how they are read beside the others, and where their texts go.
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+#include "app/information_options.h"
+#include "platform/notice.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+stCommandLine Read(std::initializer_list<const char*> texts) {
+  std::vector<platform::stArgument> arguments;
+  for (const char* text : texts) arguments.push_back({text, true});
+  return ReadCommandLine(arguments, "");
+}
+
+TEST(FieldOptions, TheyAreLookedForAfterEveryEarlierOption) {
+  const stCommandLine options = Read({"p", "-TRACE=a.log", "x-PORTSy", "--version", "-?"});
+  EXPECT_TRUE(options.bTraceNamed);
+  EXPECT_EQ(options.traceFile, "a.log");
+  EXPECT_TRUE(options.bPorts);
+  EXPECT_TRUE(options.bVersion);
+  EXPECT_TRUE(options.bHelp);
+  EXPECT_EQ(options.otherOptions, std::vector<std::string>{"-TRACE=a.log"});
+
+  // An argument that holds an earlier option keeps meaning it.
+  const stCommandLine earlier =
+      Read({"p", "-TRACE=my-AUTO.log", "-PKG=--help", "-PORT=COM2-PORTS", "-TRACE=", "-help"});
+  EXPECT_TRUE(earlier.bAuto);
+  EXPECT_EQ(earlier.pkg.packageFile.substr(9), "--help.pkg");
+  EXPECT_EQ(earlier.com.port, PORT_NONE) << "\"COM2-PORTS\" is no port";
+  EXPECT_FALSE(earlier.bPorts);
+  EXPECT_FALSE(earlier.bHelp) << "options are case-sensitive";
+  EXPECT_TRUE(earlier.bTraceNamed);
+  EXPECT_EQ(earlier.traceFile, "") << "the last -TRACE= counts";
+  EXPECT_EQ(earlier.otherOptions.size(), 4u);
+}
+
+#ifdef _WIN32
+std::string shown;
+
+void RecordNotice(const char* text, const char*, platform::eNoticeIcon) {
+  shown = text;
+}
+
+TEST(FieldOptions, WithoutStandardOutputTheTextGoesToAMessageBox) {
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+  platform::NoticeHandler previous = platform::SetNoticeHandler(RecordNotice);
+  ShowProgramText("halvex-installer 2.1.0\n", "--version runs alone.\n");
+  platform::SetNoticeHandler(previous);
+  SetStdHandle(STD_OUTPUT_HANDLE, output);
+  EXPECT_EQ(shown, "halvex-installer 2.1.0\n\n--version runs alone.\n");
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,260 @@
+// The field tools of the program as a user runs them: the trace of an installation, the port
+// listing, the help and version texts, and the options that cannot be used.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "tests/e2e/install_run.h"
+
+namespace {
+
+#ifdef HALVEX_E2E_WINE
+constexpr bool WINE = true;
+#else
+constexpr bool WINE = false;
+#endif
+
+class FieldToolsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    run = std::make_unique<cInstallRun>(WINE);
+    if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
+    // Two packets of a known content: 16384 and 3616 bytes of 0x5a.
+    run->AddImage("main_020105.bin", std::string(20000, '\x5a'));
+    run->AddPackage("VSR450_B.pkg", "main_020105.bin");
+    sim::sSimOptions options;
+    options.installerStartMs = 200;
+    options.bootMs = 300;
+    options.szMainVersion = "2.0.3";
+    ASSERT_TRUE(run->StartSimulator(options));
+  }
+
+  std::string Port() const { return "COM" + std::to_string(run->GetPort()); }
+
+  // The trace's lines without their timestamps.
+  std::vector<std::string> TraceEvents(const std::string& name) const {
+    std::ifstream file(run->FolderPath(name));
+    std::vector<std::string> events;
+    for (std::string line; std::getline(file, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      EXPECT_TRUE(line.size() > 24 && line[4] == '-' && line[10] == ' ' && line[19] == '.')
+          << "timestamp: " << line;
+      events.push_back(line.substr(24));
+    }
+    return events;
+  }
+
+  // Nothing reached the instrument: no command, no packet, no file.
+  void ExpectInstrumentUntouched() {
+    EXPECT_TRUE(run->Simulator().GetRecords().GetCommands().empty());
+    EXPECT_TRUE(run->Simulator().GetRecords().GetPackets().empty());
+    EXPECT_TRUE(run->Simulator().GetRecords().GetFiles().empty());
+  }
+
+  std::unique_ptr<cInstallRun> run;
+};
+
+TEST_F(FieldToolsTest, TheTraceOfAShortInstallationLineByLine) {
+  const stProcessResult result = run->Run({"-AUTO", run->PortArgument(), "-TRACE=trace.txt"});
+  ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
+  EXPECT_NE(result.out.find("Arg3: -TRACE=trace.txt\r\n"), std::string::npos)
+      << "in the start-up log like every argument";
+
+  // When they happen depends on the machine's pace: time-outs, and the installer check sent
+  // while the installer still starts (it goes unanswered).
+  const std::string check = "TX PKT  length 4 sum 0x00000004 data 04 00 00 00";
+  std::vector<std::string> events;
+  const std::vector<std::string> all = TraceEvents("trace.txt");
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (all[i].rfind("TIMEOUT ", 0) == 0) continue;
+    if (all[i] == check && i + 1 < all.size() && all[i + 1].rfind("TIMEOUT ", 0) == 0) continue;
+    events.push_back(all[i]);
+  }
+  const std::string port = Port();
+  const std::string device = WINE ? "\\\\.\\" + port : run->FolderPath("ttyHALVEX");
+  const std::string opened = "OPEN    " + port + " " + device + " ";
+  const std::string sep = WINE ? "\\\\" : "/";
+  // A line ending in '*' is matched up to there.
+  const std::vector<std::string> expected = {
+      "START   halvex-installer *",
+      "REPORT  \"Program Entry @ *",
+      "REPORT  \"Arg1: -AUTO\\r\\n\"",
+      "REPORT  \"Arg2: -PORT=" + port + "\\r\\n\"",
+      "REPORT  \"Arg3: -TRACE=trace.txt\\r\\n\"",
+      "REPORT  \"\\r\\n\"",
+      "REPORT  \"Package not specified.  Will use latest version available ...\\r\\n\"",
+      "REPORT  \" Connecting ...\\r\\n\"",
+      opened + "57600 bit/s 8N1, no flow control",
+      "TX LINE " + port + " \"\\n\\n\\r\\n\"",
+      "TX LINE " + port + " \"CMDSET HALVEX\\r\\n\"",
+      "TX LINE " + port + " \"CERR\\r\\n\"",
+      "TX LINE " + port + " \"ID?\\r\\n\"",
+      "RX LINE " + port + " \"HALVEX,VSR450,123456,2.0.3\\r\\n\"",
+      "TX LINE " + port + " \"CERR\\r\\n\"",
+      "TX LINE " + port + " \"ID?\\r\\n\"",
+      "RX LINE " + port + " \"HALVEX,VSR450,123456,2.0.3\\r\\n\"",
+      "TX LINE " + port + " \"VERSIONS?\\r\\n\"",
+      "RX LINE " + port + " \"MAIN:2.0.3,GPIB:1.0.0,FPGA:1.0.0\\r\\n\"",
+      "REPORT  \"Connected to " + port + " baud 57600 successfully ...\\r\\n\"",
+      "TX LINE " + port + " \"VERSIONS?\\r\\n\"",
+      "RX LINE " + port + " \"MAIN:2.0.3,GPIB:1.0.0,FPGA:1.0.0\\r\\n\"",
+      "REPORT  \" Getting package ...\\r\\n\"",
+      "TX LINE " + port + " \"CERR\\r\\n\"",
+      "TX LINE " + port + " \"INSTALL\\r\\n\"",
+      "TX LINE " + port + " \"VENT\\r\\n\"",
+      "CLOSE   " + port,
+      "REPORT  \" Waiting for installer to connect ...\\r\\n\"",
+      opened + "115200 bit/s 8N1, no flow control",
+      check,
+      "RX ANS  \"A\"",
+      "TX PKT  length 9 sum 0x000003ce data 69 6e 73 74 61 6c 6c 65 72",
+      "RX ANS  \"A\"",
+      "RX PKT  length 9 sum 0x000003ce matched data 69 6e 73 74 61 6c 6c 65 72",
+      "TX ANS  \"A\"",
+      "RX PKT  length * matched data *",
+      "TX ANS  \"A\"",
+      "RX PKT  length * matched data *",
+      "TX ANS  \"A\"",
+      "RX PKT  length * matched data *",
+      "TX ANS  \"A\"",
+      "RX PKT  length * matched data *",
+      "TX ANS  \"A\"",
+      "REPORT  \" Getting file ...\\r\\n\"",
+      "REPORT  \"Last Package:packages" + sep + "VSR450_B.pkg\\r\\n\"",
+      "REPORT  \"Using latest file : files" + sep + "main_020105.bin\\r\\n\"",
+      "REPORT  \" Sending file ...\\r\\n\"",
+      "TX PKT  length 4 sum 0x00000002 data 02 00 00 00",
+      "RX ANS  \"A\"",
+      "REPORT  \" Transfer 0.00%\\r\\n\"",
+      "TX PKT  length 15 sum 0x00000493 data 6d 61 69 6e 5f 30 32 30 31 30 35 2e 62 69 6e",
+      "RX ANS  \"A\"",
+      "REPORT  \" Transfer 0.00%\\r\\n\"",
+      "TX PKT  length 4 sum 0x0000006e data 20 4e 00 00",
+      "RX ANS  \"A\"",
+      "REPORT  \" Transfer 0.00%\\r\\n\"",
+      "TX PKT  length 16384 sum 0x00168000 data 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a"
+      " ... (+16368 bytes)",
+      "RX ANS  \"A\"",
+      "REPORT  \" Transfer 81.92%\\r\\n\"",
+      "TX PKT  length 3616 sum 0x0004f740 data 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a"
+      " ... (+3600 bytes)",
+      "RX ANS  \"A\"",
+      "REPORT  \" Transfer 100.00%\\r\\n\"",
+      "TX PKT  length 0 (end of file marker)",
+      "REPORT  \" Transfer 100.00%\\r\\n\"",
+      "REPORT  \" Getting next file ...\\r\\n\"",
+      "REPORT  \" Rebooting instrument ...\\r\\n\"",
+      "TX PKT  length 4 sum 0x00000000 data 00 00 00 00",
+      "RX ANS  \"A\"",
+      "CLOSE   " + port,
+      "REPORT  \" Reconnecting ...\\r\\n\"",
+      opened + "57600 bit/s 8N1, no flow control",
+      "TX LINE " + port + " \"\\n\\n\\r\\n\"",
+      "TX LINE " + port + " \"CMDSET HALVEX\\r\\n\"",
+      "TX LINE " + port + " \"CERR\\r\\n\"",
+      "TX LINE " + port + " \"ID?\\r\\n\"",
+      "RX LINE " + port + " \"HALVEX,VSR450,123456,2.1.5\\r\\n\"",
+      "REPORT  \" Done!\"",
+      "REPORT  \"Exiting program ...\"",
+      "END     exit status 0",
+  };
+  for (size_t i = 0; i < expected.size() && i < events.size(); ++i) {
+    const std::string& want = expected[i];
+    const size_t star = want.find('*');
+    if (star == std::string::npos) {
+      EXPECT_EQ(events[i], want) << "line " << i;
+    } else {
+      EXPECT_EQ(events[i].substr(0, star), want.substr(0, star)) << "line " << i;
+    }
+  }
+  EXPECT_EQ(events.size(), expected.size());
+
+  // A second run appends to the same file.
+  const size_t lines = all.size();
+  run->Run({"-AUTO", run->PortArgument(), "-TRACE=trace.txt"});
+  const std::vector<std::string> again = TraceEvents("trace.txt");
+  ASSERT_GT(again.size(), lines);
+  EXPECT_EQ(again[lines].rfind("START   ", 0), 0u);
+}
+
+TEST_F(FieldToolsTest, AnUnusableTraceNameStopsTheRunBeforeAnythingHappens) {
+  std::filesystem::create_directory(run->FolderPath("logs"));
+  const std::string missing = WINE ? "nowhere\\t.txt" : "nowhere/t.txt";
+  const std::string folder = WINE ? "logs\\" : "logs/";
+  const struct {
+    std::string argument;
+    std::string line;
+  } cases[] = {
+      {"-TRACE=", "-TRACE= names no file!  Aborting ...\r\n"},
+      {"-TRACE=logs", "Trace file \"logs\" is a folder!  Aborting ...\r\n"},
+      {"-TRACE=" + folder, "Trace file \"" + folder + "\" is a folder!  Aborting ...\r\n"},
+      {"-TRACE=" + missing,
+       "Trace file \"" + missing + "\": the folder \"nowhere\" does not exist!  Aborting ...\r\n"},
+  };
+  for (const auto& bad : cases) {
+    const stProcessResult result = run->Run({"-AUTO", run->PortArgument(), bad.argument});
+    EXPECT_EQ(result.exitStatus, 7) << bad.argument;
+    EXPECT_NE(result.out.find("Arg2: " + run->PortArgument() + "\r\nArg3: " + bad.argument +
+                              "\r\n\r\n" + bad.line + "Exiting program ..."),
+              std::string::npos)
+        << result.out;
+  }
+  EXPECT_FALSE(std::filesystem::exists(run->FolderPath("nowhere")));
+  ExpectInstrumentUntouched();
+}
+
+TEST_F(FieldToolsTest, VersionAndHelpAnswerAndEndAndRunAloneOnly) {
+  stProcessResult result = run->Run({"--version"});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.out.rfind("halvex-installer ", 0), 0u) << result.out;
+  EXPECT_EQ(result.out.find("Program Entry"), std::string::npos) << "no start-up log";
+
+  for (const char* help : {"-HELP", "--help", "-?"}) {
+    result = run->Run({help});
+    EXPECT_EQ(result.exitStatus, 0) << help;
+    EXPECT_EQ(result.out.rfind("Usage: halvex-installer", 0), 0u) << result.out;
+    EXPECT_NE(result.out.find("  8  -PORTS or --version was given with other options"),
+              std::string::npos);
+  }
+
+  result = run->Run({"-AUTO", run->PortArgument(), "--version"});
+  EXPECT_EQ(result.exitStatus, 8);
+  EXPECT_EQ(result.out.rfind("halvex-installer ", 0), 0u) << result.out;
+  EXPECT_NE(result.err.find("--version runs alone; not acted on: -AUTO " + run->PortArgument() +
+                            ". Nothing was installed."),
+            std::string::npos)
+      << result.err;
+  ExpectInstrumentUntouched();
+}
+
+#ifndef HALVEX_E2E_WINE
+TEST_F(FieldToolsTest, PortsListsWithoutTouchingAnyPortAndRunsAlone) {
+  std::filesystem::create_directory(run->FolderPath("dev"));
+  std::filesystem::create_symlink("/dev/null", run->FolderPath("dev/ttyUSB0"));
+  const std::vector<std::pair<std::string, std::string>> devices = {
+      {"HALVEX_TEST_DEV_ROOT", run->FolderPath("dev")}};
+
+  stProcessResult result = run->Run({"-PORTS"}, devices);
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(
+      result.out.rfind("COM1  " + run->FolderPath("ttyHALVEX") + " (HALVEX_COM1): exists\n", 0), 0u)
+      << result.out;
+  EXPECT_NE(result.out.find("\n" + run->FolderPath("dev/ttyUSB0") +
+                            "  HALVEX_COM1=" + run->FolderPath("dev/ttyUSB0") +
+                            " halvex-installer -AUTO -PORT=COM1\n"),
+            std::string::npos)
+      << result.out;
+
+  result = run->Run({"-PORTS", "-AUTO", run->PortArgument()}, devices);
+  EXPECT_EQ(result.exitStatus, 8);
+  EXPECT_EQ(result.out.rfind("COM1  ", 0), 0u) << "it lists";
+  EXPECT_NE(result.err.find("-PORTS runs alone; not acted on: -AUTO " + run->PortArgument()),
+            std::string::npos)
+      << result.err;
+  ExpectInstrumentUntouched();
+}
+#endif
+
+}  // namespace
