@@ -50,8 +50,15 @@ bool cSerialDevice::Open(int port) {
   const std::string path = SerialPortPath(port);
   HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    openFailure = OpenFailure(port, path, GetLastError());
+  // A port whose settings cannot be read is no usable port either (Wine opens a COM port
+  // whose device is missing and fails only here).
+  DCB dcb;
+  ZeroMemory(&dcb, sizeof(dcb));
+  dcb.DCBlength = sizeof(DCB);
+  if (handle == INVALID_HANDLE_VALUE || !GetCommState(handle, &dcb)) {
+    const DWORD error = GetLastError();
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    openFailure = OpenFailure(port, path, error);
     return false;
   }
   hComm = handle;

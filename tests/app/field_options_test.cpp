@@ -7,6 +7,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "halvex_version.h"
 #endif
 
 namespace {
@@ -54,6 +56,39 @@ TEST(FieldOptions, WithoutStandardOutputTheTextGoesToAMessageBox) {
   platform::SetNoticeHandler(previous);
   SetStdHandle(STD_OUTPUT_HANDLE, output);
   EXPECT_EQ(shown, "halvex-installer 2.1.0\n\n--version runs alone.\n");
+}
+
+// One value of the program's file properties.
+std::string FileProperty(const std::vector<char>& info, const char* szName) {
+  char* value = nullptr;
+  UINT length = 0;
+  const std::string key = std::string("\\StringFileInfo\\040904B0\\") + szName;
+  if (!VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length)) {
+    return "(missing)";
+  }
+  return std::string(value, length > 0 ? length - 1 : 0);
+}
+
+TEST(FieldOptions, TheProgramsFilePropertiesCarryTheProjectVersion) {
+  char szPath[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, szPath, MAX_PATH);
+  std::string program(szPath, length);
+  program = program.substr(0, program.find_last_of('\\') + 1) + "halvex-installer.exe";
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeA(program.c_str(), &handle);
+  ASSERT_GT(size, 0u) << program;
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(program.c_str(), 0, size, info.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixedLength = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &fixedLength));
+  EXPECT_EQ(fixed->dwFileVersionMS,
+            static_cast<DWORD>(HALVEX_VERSION_MAJOR << 16 | HALVEX_VERSION_MINOR));
+  EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(HALVEX_VERSION_PATCH << 16));
+  EXPECT_EQ(FileProperty(info, "CompanyName"), "Halvex");
+  EXPECT_EQ(FileProperty(info, "ProductName"), "Halvex Software Installer");
+  EXPECT_EQ(FileProperty(info, "ProductVersion"), HALVEX_VERSION_TEXT);
+  EXPECT_EQ(FileProperty(info, "FileVersion"), HALVEX_VERSION_TEXT);
 }
 #endif
 
