@@ -24,7 +24,7 @@ record() { # record PASS|FAIL name
 }
 
 note "installing what is missing"
-install_deps native windows fuzz || { echo "could not install the build dependencies" >&2; exit 1; }
+install_deps native windows fuzz package || { echo "could not install the build dependencies" >&2; exit 1; }
 
 mkdir -p build
 rm -rf "$RESULTS"
@@ -80,6 +80,14 @@ fi
 if [ "$windows_ok" = 0 ]; then
   note "Windows suites under Wine"
   scripts/lib/run_wine_suites.sh "$RESULTS" || true
+fi
+
+# The Debian package and the Windows zip, made by scripts/package.sh into dist/ and checked
+# without installing anything (scripts/lib/check_packages.sh).
+if [ "$native_ok" = 0 ] && [ "$windows_ok" = 0 ]; then
+  note "packages"
+  scripts/lib/check_packages.sh "$RESULTS" || true
+  tail -n 2 "$RESULTS/packages.txt"
 fi
 
 # ---- begin: fuzzing and the fault soak (bench/, fuzz/; see docs/benchmarks.md) ----

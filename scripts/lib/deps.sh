@@ -1,5 +1,5 @@
 # Installs what the builds and tests need, only what is missing (a warm machine skips it).
-# Source it and call install_deps with the sets wanted: native, windows, fuzz.
+# Source it and call install_deps with the sets wanted: native, windows, fuzz, package.
 
 _as_root() {
   if [ "$(id -u)" = 0 ]; then "$@"; elif command -v sudo >/dev/null 2>&1; then sudo "$@"; else
@@ -23,6 +23,8 @@ install_deps() {
       native) packages="$packages cmake ninja-build g++ make googletest python3 socat coreutils" ;;
       windows) packages="$packages g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb imagemagick socat python3 locales" ;;
       fuzz) packages="$packages clang libclang-rt-14-dev" ;;
+      # The Debian package's library dependencies (dpkg-shlibdeps) and the man page check.
+      package) packages="$packages dpkg-dev man-db" ;;
     esac
   done
   # shellcheck disable=SC2086
