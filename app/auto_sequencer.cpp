@@ -79,6 +79,10 @@ void Connecting() {
     std::snprintf(szLine, sizeof(szLine), "Unable to connect to COM%u baud %s!  Aborting ...\r\n",
                   port, szBaud);
     WriteOutput(szLine);
+    // When the port did not open: the device and the system's reason.
+    if (instrument.GetOpenFailure()[0] != '\0') {
+      WriteOutput(std::string(instrument.GetOpenFailure()) + "\r\n");
+    }
     instrument.Disconnect();
     run.exitStatus = EXIT_NO_CONNECTION;
     installPackageState = INSTALL_IDLE;

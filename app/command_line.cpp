@@ -70,6 +70,7 @@ stCommandLine ReadCommandLine(const std::vector<platform::stArgument>& arguments
   for (size_t i = 1; i < arguments.size(); i++) {
     const std::string& text = arguments[i].text;
     size_t at;
+    bool bOther = true;  // an option other than the information options
     if (text.find("-AUTO") != std::string::npos) {
       options.bAuto = true;
     } else if (text.find("-CONSOLE") != std::string::npos) {
@@ -81,7 +82,21 @@ stCommandLine ReadCommandLine(const std::vector<platform::stArgument>& arguments
     } else if ((at = text.find("-PKG=")) != std::string::npos) {
       options.bPackageNamed = true;
       ReadPackage(arguments[i], text.substr(at + 5), pathPrefix, options.pkg);
+    } else if ((at = text.find("-TRACE=")) != std::string::npos) {
+      options.bTraceNamed = true;
+      options.traceFile = text.substr(at + 7);
+    } else {
+      bOther = false;
+      if (text.find("-PORTS") != std::string::npos) {
+        options.bPorts = true;
+      } else if (text.find("--version") != std::string::npos) {
+        options.bVersion = true;
+      } else if (text.find("-HELP") != std::string::npos ||
+                 text.find("--help") != std::string::npos || text.find("-?") != std::string::npos) {
+        options.bHelp = true;
+      }
     }
+    if (bOther) options.otherOptions.push_back(text);
   }
   return options;
 }

@@ -28,9 +28,18 @@ struct stCommandLine {
   bool bPackageNamed = false;  // a "-PKG=" was given
   stCommandLineCom com;
   stCommandLinePkg pkg;
+  bool bTraceNamed = false;  // a "-TRACE=" was given
+  std::string traceFile;     // the last one's file name
+  bool bPorts = false;       // "-PORTS": list the serial ports
+  bool bVersion = false;     // "--version"
+  bool bHelp = false;        // "-HELP", "--help" or "-?"
+  // The arguments that held an option other than the three above, as given.
+  std::vector<std::string> otherOptions;
 };
 
-// Reads the options from argument 1 on. pathPrefix is written in front of "packages".
+// Reads the options from argument 1 on. pathPrefix is written in front of "packages". The
+// options added for the field ("-TRACE=", "-PORTS", "--version", "-HELP", "--help", "-?") are
+// looked for after the others, so an argument means what it meant before they existed.
 stCommandLine ReadCommandLine(const std::vector<platform::stArgument>& arguments,
                               const std::string& pathPrefix);
 

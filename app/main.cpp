@@ -8,7 +8,10 @@
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   // The narrow command line handed in is ignored: the arguments come from the wide one.
-  if (StartProgram(platform::GetArguments(0, nullptr))) {
+  const std::vector<platform::stArgument> arguments = platform::GetArguments(0, nullptr);
+  int answered = 0;
+  if (AnswerInformationOptions(arguments, answered)) return answered;
+  if (StartProgram(arguments)) {
     return EndProgram(RunAutomaticMode(GetProgramAutoLimits()));
   }
   const int status = RunWindowMode(hInstance);
@@ -21,7 +24,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
 #include "app/window_unavailable.h"
 
 int main(int argc, char** argv) {
-  if (StartProgram(platform::GetArguments(argc, argv))) {
+  const std::vector<platform::stArgument> arguments = platform::GetArguments(argc, argv);
+  int answered = 0;
+  if (AnswerInformationOptions(arguments, answered)) return answered;
+  if (StartProgram(arguments)) {
     return EndProgram(RunAutomaticMode(GetProgramAutoLimits()));
   }
   return EndProgram(ReportWindowUnavailable());

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
+#include "util/trace.h"
+
 void WriteOutput(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
+  trace.Report(text);
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/output.h"
 #include "platform/files.h"
 #include "platform/files_order.h"
 #include "platform/profile.h"
@@ -150,7 +151,13 @@ stPackageList BuildPackageList(const char* szPrefix, const stInstrumentState& st
 void FindLastPackage(const char* szPrefix, const stInstrumentState& state, char* szLastPkgPath,
                      FILE* out) {
   ListMatchingPackages(szPrefix, state, szLastPkgPath);
-  std::fprintf(out, "Last Package:%s\r\n", TextOrEmpty(szLastPkgPath));
+  const std::string line = "Last Package:" + std::string(TextOrEmpty(szLastPkgPath)) + "\r\n";
+  // Standard output goes through the report writer, so the line is in the trace too.
+  if (out == stdout) {
+    WriteOutput(line);
+  } else {
+    std::fputs(line.c_str(), out);
+  }
 }
 
 void ReadPackageVersions(const char* szPrefix, const char* szPackageName,

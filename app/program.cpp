@@ -4,10 +4,13 @@
 
 #include "app/connections.h"
 #include "app/globals.h"
+#include "app/information_options.h"
 #include "app/output.h"
+#include "app/trace_option.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/locale.h"
+#include "platform/notice.h"
 
 // With a console the automatic loop goes on after the run; an idle pass sleeps this long so
 // the waiting program does not burn a processor.
@@ -29,9 +32,23 @@ bool StartProgram(const std::vector<platform::stArgument>& arguments) {
   chosen_pkg_settings = options.pkg;
 
   if (bConsole) platform::RedirectIOToConsole();
-  WriteOutput(FormatStartupLog(arguments));
+  const std::string startupLog = FormatStartupLog(arguments);
+  WriteOutput(startupLog);
 
   installPackageState = INSTALL_IDLE;
+  // A trace file that cannot be used ends the program before anything happens, the way a
+  // package that is not found does, in either mode.
+  const std::string traceProblem = CheckTraceFile(options);
+  if (!traceProblem.empty()) {
+    WriteOutput(traceProblem);
+    if (!platform::HasStandardOutput()) {
+      platform::ShowNotice(traceProblem.c_str(), "Problem", platform::NOTICE_ERROR);
+    }
+    SetAutoExitStatus(EXIT_TRACE_FILE);
+    return true;
+  }
+  StartTrace(options, startupLog);
+
   if (options.bPackageNamed && chosen_pkg_settings.bFound) {
     installPackageState = INSTALL_CONNECTING;
     WriteOutput("Found package \"" + chosen_pkg_settings.packageFile + "\" ...\r\n");
@@ -45,6 +62,11 @@ bool StartProgram(const std::vector<platform::stArgument>& arguments) {
 
   language = ChooseLanguage(platform::GetUserPrimaryLanguage());
   return bAuto;
+}
+
+bool AnswerInformationOptions(const std::vector<platform::stArgument>& arguments, int& status) {
+  platform::SetBinaryStdStreams();
+  return RunInformationOptions(ReadCommandLine(arguments, path), status);
 }
 
 int RunAutomaticMode(const stAutoLimits& limits) {
@@ -62,5 +84,6 @@ int RunAutomaticMode(const stAutoLimits& limits) {
 
 int EndProgram(int status) {
   WriteOutput("Exiting program ...");
+  EndTrace(status);
   return status;
 }

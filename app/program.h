@@ -8,9 +8,15 @@
 #include "app/auto_sequencer.h"
 #include "platform/command_line.h"
 
-// Reads the options, opens the console when asked, writes the start-up log, sets the first
-// state and picks the language. True when the automatic mode was chosen.
+// Reads the options, opens the console when asked, writes the start-up log, opens the trace when
+// one was asked for, sets the first state and picks the language. True when the automatic mode
+// was chosen, and also when "-TRACE=" names no usable file: the state then stays Idle, the
+// automatic loop ends at once with EXIT_TRACE_FILE.
 bool StartProgram(const std::vector<platform::stArgument>& arguments);
+
+// The help, "--version" and "-PORTS": when one was given, shows its text (nothing else: no
+// start-up log) and returns true with the exit status. False when the program goes on.
+bool AnswerInformationOptions(const std::vector<platform::stArgument>& arguments, int& status);
 
 // The automatic mode's loop, with these time limits; returns its exit status.
 int RunAutomaticMode(const stAutoLimits& limits);
@@ -20,7 +26,7 @@ int RunAutomaticMode(const stAutoLimits& limits);
 // definition (tests/program/).
 stAutoLimits GetProgramAutoLimits();
 
-// Writes "Exiting program ..." and returns status.
+// Writes "Exiting program ...", closes the trace and returns status.
 int EndProgram(int status);
 
 #endif

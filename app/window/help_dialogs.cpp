@@ -4,8 +4,9 @@
 
 #include "app/resources/resource.h"
 #include "app/window/window_text.h"
+#include "halvex_version.h"
 
-const wchar_t* const PROGRAM_VERSION = L"2.1.0";
+const wchar_t* const PROGRAM_VERSION = L"" HALVEX_VERSION_TEXT;
 const wchar_t* const PROGRAM_DATE = L"04/16/2021";
 
 namespace {
