@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The benchmarks (programs in bench/, not timed tests): line efficiency at 115200 bit/s, the
-# software ceiling on an unpaced pty, the fixed cost of an installation, idle CPU (the -CONSOLE
-# automatic mode and, when the Windows build has its window, the window under Wine) and peak
-# memory. Each prints its table; the machine-readable lines ("name value unit") of all of them
+# The benchmarks (programs in bench/, not timed tests): line efficiency at 115200 bit/s (without
+# and with the traffic trace), the software ceiling on an unpaced pty, the fixed cost of an
+# installation, idle CPU (the -CONSOLE automatic mode and, when the Windows build has its window,
+# the window under Wine) and peak memory. Each prints its table; the machine-readable lines ("name value unit") of all of them
 # are gathered in build/bench/figures.txt. See docs/benchmarks.md.
 #
 #   scripts/bench.sh [benchmark...]     (bench_line_efficiency bench_ceiling bench_fixed_cost
