@@ -10,16 +10,10 @@
 
 namespace {
 
-#ifdef HALVEX_E2E_WINE
-constexpr bool WINE = true;
-#else
-constexpr bool WINE = false;
-#endif
-
 class FieldToolsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    run = std::make_unique<cInstallRun>(WINE);
+    run = std::make_unique<cInstallRun>(E2E_WINE);
     if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
     // Two packets of a known content: 16384 and 3616 bytes of 0x5a.
     run->AddImage("main_020105.bin", std::string(20000, '\x5a'));
@@ -73,9 +67,9 @@ TEST_F(FieldToolsTest, TheTraceOfAShortInstallationLineByLine) {
     events.push_back(all[i]);
   }
   const std::string port = Port();
-  const std::string device = WINE ? "\\\\.\\" + port : run->FolderPath("ttyHALVEX");
+  const std::string device = E2E_WINE ? "\\\\.\\" + port : run->FolderPath("ttyHALVEX");
   const std::string opened = "OPEN    " + port + " " + device + " ";
-  const std::string sep = WINE ? "\\\\" : "/";
+  const std::string sep = E2E_WINE ? "\\\\" : "/";
   // A line ending in '*' is matched up to there.
   const std::vector<std::string> expected = {
       "START   halvex-installer *",
@@ -181,8 +175,8 @@ TEST_F(FieldToolsTest, TheTraceOfAShortInstallationLineByLine) {
 
 TEST_F(FieldToolsTest, AnUnusableTraceNameStopsTheRunBeforeAnythingHappens) {
   std::filesystem::create_directory(run->FolderPath("logs"));
-  const std::string missing = WINE ? "nowhere\\t.txt" : "nowhere/t.txt";
-  const std::string folder = WINE ? "logs\\" : "logs/";
+  const std::string missing = E2E_WINE ? "nowhere\\t.txt" : "nowhere/t.txt";
+  const std::string folder = E2E_WINE ? "logs\\" : "logs/";
   const struct {
     std::string argument;
     std::string line;
