@@ -90,5 +90,5 @@ zip_version() {
 }
 check zip-version zip_version
 
-ls -l dist | tail -n +2 | tee -a "$LOG"
+ls -l dist | tail -n +2 >>"$LOG"
 exit $status
