@@ -40,8 +40,12 @@ bool NextFileStep() {
 
 bool ExitInstallerStep(int& exitAttempts) {
   // The exit word is what makes the instrument leave its installer: a lost one is sent again.
-  exitAttempts++;
-  if (!installer.Exit() && exitAttempts < MAX_EXIT_ATTEMPTS) return false;
+  // One that was acknowledged is never repeated: after a stopped transfer the installer may
+  // have taken it for file data, and more would only add to the file.
+  if (!installer.ExitAcknowledged()) {
+    exitAttempts++;
+    if (!installer.Exit() && exitAttempts < MAX_EXIT_ATTEMPTS) return false;
+  }
   installer.Disconnect();
   installPackageState = INSTALL_RECONNECTING;
   return true;

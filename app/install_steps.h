@@ -31,7 +31,8 @@ bool NextFileStep();
 
 // Rebooting: sends the exit word; once it is acknowledged, or after MAX_EXIT_ATTEMPTS tries
 // (counted in exitAttempts, which the caller sets to 0 when the state is entered), the port is
-// closed and Reconnecting follows.
+// closed and Reconnecting follows. An exit word already acknowledged (a stopped transfer sends
+// one) is not sent again.
 bool ExitInstallerStep(int& exitAttempts);
 
 #endif

@@ -14,6 +14,7 @@ cHalvexInstaller::cHalvexInstaller()
       fHandshakeElapsed(0.0f),
       comm(nullptr),
       bConnected(false),
+      bExitAcknowledged(false),
       bTransferComplete(false),
       bTransferFailed(false),
       fProgressPercent(0.0f),
@@ -33,6 +34,7 @@ cHalvexInstaller::~cHalvexInstaller() {
 
 bool cHalvexInstaller::Connect(ePort port, eBaud baud) {
   bConnected = false;
+  bExitAcknowledged = false;
   if (serial.Initialize(port, baud, '*', PROTOCOL_PLAIN, true)) {
     comm = &serial;
     bConnected = true;
@@ -70,7 +72,9 @@ bool cHalvexInstaller::ExecuteFile(const char* name) {
 }
 
 bool cHalvexInstaller::Exit() {
-  return Send(CMD_EXIT);
+  if (!Send(CMD_EXIT)) return false;
+  bExitAcknowledged = true;
+  return true;
 }
 
 void cHalvexInstaller::CloseLocalFile() {
@@ -199,8 +203,7 @@ bool cHalvexInstaller::StopTransfer() {
   platform::SleepMs(STOP_DELAY);
   transferState = TRANSFER_IDLE;
   CloseLocalFile();
-  Exit();
-  return true;
+  return Exit();
 }
 
 void cHalvexInstaller::Dump() const {
