@@ -171,7 +171,7 @@ TEST_F(AutoInstallTest, WithAConsoleTheProgramStaysAfterTheRunWithoutBurningAPro
   // The run takes about 4 s (under Wine up to 9 s on a loaded machine); the program is stopped
   // well after that.
   const stProcessResult result =
-      run->Run({"-AUTO", "-CONSOLE", run->PortArgument()}, {}, WINE ? 15000 : 9000);
+      run->Run({"-AUTO", "-CONSOLE", run->PortArgument()}, {}, E2E_WINE ? 15000 : 9000);
   EXPECT_TRUE(result.bTimedOut) << "the program must still be running";
   EXPECT_TRUE(result.out.size() > 6 && result.out.substr(result.out.size() - 6) == " Done!")
       << result.out;
