@@ -22,7 +22,6 @@ bool IsLostDeviceError(unsigned long error) {
     case ERROR_NOT_READY:  // also Wine's translation of EIO from a hung-up tty
     case ERROR_DEV_NOT_EXIST:
     case ERROR_DEVICE_REMOVED:
-    case ERROR_NO_SUCH_DEVICE:
     case ERROR_BROKEN_PIPE:
       return true;
     default:
