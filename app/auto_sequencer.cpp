@@ -1,12 +1,13 @@
 #include "app/auto_sequencer.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "app/connections.h"
 #include "app/globals.h"
 #include "app/install_report.h"
+#include "app/install_steps.h"
 #include "app/output.h"
 #include "app/package_store.h"
 #include "platform/clock.h"
@@ -27,16 +28,9 @@ struct stAutoRun {
 };
 
 stAutoRun run;
+stAutoLimits limits = DEFAULT_AUTO_LIMITS;
 
 const unsigned RECONNECT_PASS_SLEEP_MS = 10;
-
-// The limits can be shortened for tests (HALVEX_TEST_TIME_LIMIT_MS replaces all three).
-int64_t Limit(int64_t normal) {
-  const char* text = std::getenv("HALVEX_TEST_TIME_LIMIT_MS");
-  if (text == nullptr || text[0] == '\0') return normal;
-  const long long value = std::atoll(text);
-  return value > 0 ? value : normal;
-}
 
 std::string Format(const char* format, const char* text) {
   char szLine[2 * MAX_PATH_LEN];
@@ -143,44 +137,36 @@ void SendingFile() {
 }
 
 void WaitingCompletion() {
-  if (installer.TransferFailed()) {
-    WriteOutput(
-        Format("Transfer of %s failed!  The file changed or could not be read.\r\n", file_path));
-    Fail(EXIT_INSTALL_FAILED);
-    installPackageState = INSTALL_GETTING_NEXT_FILE;
-  } else if (installer.TransferComplete()) {
-    installPackageState = GetScriptForFileType(fileType) != nullptr ? INSTALL_PREPARING_EXECUTE
-                                                                    : INSTALL_GETTING_NEXT_FILE;
-  } else if (platform::GetMonotonicMs() - run.ctLastAck > Limit(PACKET_ACK_LIMIT_MS)) {
-    installer.StopTransfer();
-    RunOutOfTime("no packet was acknowledged", Limit(PACKET_ACK_LIMIT_MS), INSTALL_REBOOTING);
+  switch (WaitCompletionStep()) {
+    case TRANSFER_FAILED:
+      WriteOutput(
+          Format("Transfer of %s failed!  The file changed or could not be read.\r\n", file_path));
+      Fail(EXIT_INSTALL_FAILED);
+      break;
+    case TRANSFER_COMPLETE:
+      break;
+    case TRANSFER_RUNNING:
+      if (platform::GetMonotonicMs() - run.ctLastAck > limits.packetAckMs) {
+        installer.StopTransfer();
+        RunOutOfTime("no packet was acknowledged", limits.packetAckMs, INSTALL_REBOOTING);
+      }
+      break;
   }
 }
 
 // A wait for the installer outside a transfer, with the installer's time limit.
 bool InstallerWaitTooLong() {
-  if (platform::GetMonotonicMs() - run.ctStateStart <= Limit(INSTALLER_ANSWER_LIMIT_MS)) {
-    return false;
-  }
-  RunOutOfTime("the installer did not answer", Limit(INSTALLER_ANSWER_LIMIT_MS), INSTALL_REBOOTING);
+  if (platform::GetMonotonicMs() - run.ctStateStart <= limits.installerAnswerMs) return false;
+  RunOutOfTime("the installer did not answer", limits.installerAnswerMs, INSTALL_REBOOTING);
   return true;
-}
-
-void Rebooting() {
-  // The exit word is what makes the instrument leave its installer: a lost one is sent again.
-  run.exitAttempts++;
-  if (!installer.Exit() && run.exitAttempts < MAX_EXIT_ATTEMPTS) return;
-  installer.Disconnect();
-  installPackageState = INSTALL_RECONNECTING;
 }
 
 void Reconnecting() {
   if (instrument.Reconnect()) {
     installPackageState = INSTALL_IDLE;
-  } else if (platform::GetMonotonicMs() - run.ctStateStart > Limit(INSTRUMENT_RETURN_LIMIT_MS)) {
+  } else if (platform::GetMonotonicMs() - run.ctStateStart > limits.instrumentReturnMs) {
     run.bInstrumentBack = false;
-    RunOutOfTime("the instrument did not come back", Limit(INSTRUMENT_RETURN_LIMIT_MS),
-                 INSTALL_IDLE);
+    RunOutOfTime("the instrument did not come back", limits.instrumentReturnMs, INSTALL_IDLE);
   } else {
     // The connection paces its own attempts (one every 2 s); between them nothing is to be
     // done, so the pass gives the processor away instead of spinning.
@@ -234,33 +220,16 @@ bool UpdateAuto() {
       WaitingCompletion();
       break;
     case INSTALL_PREPARING_EXECUTE:
-      if (installer.PrepareToExecuteFile()) {
-        installPackageState = INSTALL_EXECUTING;
-      } else {
-        InstallerWaitTooLong();
-      }
+      if (!PrepareExecuteStep()) InstallerWaitTooLong();
       break;
-    case INSTALL_EXECUTING: {
-      const char* szScript = GetScriptForFileType(fileType);
-      if (szScript == nullptr || installer.ExecuteFile(szScript)) {
-        installPackageState = INSTALL_GETTING_NEXT_FILE;
-      } else {
-        InstallerWaitTooLong();
-      }
+    case INSTALL_EXECUTING:
+      if (!ExecuteStep()) InstallerWaitTooLong();
       break;
-    }
     case INSTALL_GETTING_NEXT_FILE:
-      if (fileType <= 0) {
-        installPackageState = INSTALL_REBOOTING;
-      } else if (installer.IsRunning()) {
-        fileType--;
-        installPackageState = INSTALL_GETTING_FILE;
-      } else {
-        InstallerWaitTooLong();
-      }
+      if (!NextFileStep()) InstallerWaitTooLong();
       break;
     case INSTALL_REBOOTING:
-      Rebooting();
+      ExitInstallerStep(run.exitAttempts);
       break;
     case INSTALL_RECONNECTING:
       Reconnecting();
@@ -269,6 +238,10 @@ bool UpdateAuto() {
 
   if (installer.Update()) run.ctLastAck = platform::GetMonotonicMs();
   return true;
+}
+
+void SetAutoLimits(const stAutoLimits& newLimits) {
+  limits = newLimits;
 }
 
 bool AutoSequencerAtRest() {

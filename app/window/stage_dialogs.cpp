@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
 #include "app/window/window_globals.h"

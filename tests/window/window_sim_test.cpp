@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
 #include "app/window/interactive_sequencer.h"
