@@ -108,6 +108,8 @@ class cHalvexInstaller {
   // most PORT_WAIT_SLICE_MS a call, reopening it every PORT_REOPEN_INTERVAL_MS) and fails
   // quietly; once it is back the transfer goes on where it stood.
   bool IsPortLost() const { return bConnected && PortLost(); }
+  // Connected with the port open.
+  bool IsPortOpen() { return bConnected && comm != nullptr && comm->IsConnected(); }
   // Waits STOP_DELAY, drops the transfer, closes the local file and sends CMD_EXIT.
   bool StopTransfer();
 

@@ -60,6 +60,8 @@ class cHalvexInstrument {
   bool Reconnect();
   // The connection's port is gone (its device went away, or it did not open again).
   bool IsPortLost() const { return comm == &serial && serial.IsLost(); }
+  // The connection's port is open (whether or not an instrument answered on it).
+  bool IsPortOpen() { return comm != nullptr && comm->IsConnected(); }
   // Reads and parses the identification, then the versions.
   bool Initialize();
   // "VERSIONS?": fills the three version texts; false when the reply holds no MAIN version.

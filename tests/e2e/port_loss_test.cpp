@@ -69,7 +69,9 @@ class PortLossTest : public ::testing::Test {
     const sim::sSimCounts counts = run->Simulator().GetRecords().GetCounts();
     EXPECT_EQ(counts.faultUnplugs, 1);
     EXPECT_EQ(counts.faultReplugs, 1);
-    if (!WINE) EXPECT_EQ(result.err, "") << "nothing per attempt on standard error";
+    if (!WINE) {
+      EXPECT_EQ(result.err, "") << "nothing per attempt on standard error";
+    }
     EXPECT_LT(result.cpuMs, 1500) << "the wait sleeps";
   }
 
