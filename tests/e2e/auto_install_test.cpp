@@ -12,19 +12,13 @@
 
 namespace {
 
-#ifdef HALVEX_E2E_WINE
-constexpr bool WINE = true;
-#else
-constexpr bool WINE = false;
-#endif
-
 const std::string NEWEST = "main_020105.bin";  // version 2.1.5, in VSR450_B.pkg
 const size_t NEWEST_SIZE = 40000;              // two full chunks and one of 7232 bytes
 
 class AutoInstallTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    run = std::make_unique<cInstallRun>(WINE);
+    run = std::make_unique<cInstallRun>(E2E_WINE);
     if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
     run->AddImage("main_020003.bin", RandomImage(30000, 1));
     run->AddImage(NEWEST, RandomImage(NEWEST_SIZE, 2));

@@ -14,12 +14,6 @@
 
 namespace {
 
-#ifdef HALVEX_E2E_WINE
-constexpr bool WINE = true;
-#else
-constexpr bool WINE = false;
-#endif
-
 const std::string IMAGE = "main_020105.bin";
 constexpr size_t IMAGE_SIZE = 40000;  // two full chunks and one of 7232 bytes
 // Inside the second chunk: the conversation before the image takes a few hundred bytes.
@@ -34,7 +28,7 @@ size_t Count(const std::string& text, const std::string& part) {
 class PortLossTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    run = std::make_unique<cInstallRun>(WINE);
+    run = std::make_unique<cInstallRun>(E2E_WINE);
     if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
     run->AddImage(IMAGE, RandomImage(IMAGE_SIZE, 5));
     run->AddPackage("VSR450_B.pkg", IMAGE);
@@ -69,7 +63,7 @@ class PortLossTest : public ::testing::Test {
     const sim::sSimCounts counts = run->Simulator().GetRecords().GetCounts();
     EXPECT_EQ(counts.faultUnplugs, 1);
     EXPECT_EQ(counts.faultReplugs, 1);
-    if (!WINE) {
+    if (!E2E_WINE) {
       EXPECT_EQ(result.err, "") << "nothing per attempt on standard error";
     }
     EXPECT_LT(result.cpuMs, 1500) << "the wait sleeps";
