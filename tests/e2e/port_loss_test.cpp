@@ -63,10 +63,11 @@ class PortLossTest : public ::testing::Test {
     const sim::sSimCounts counts = run->Simulator().GetRecords().GetCounts();
     EXPECT_EQ(counts.faultUnplugs, 1);
     EXPECT_EQ(counts.faultReplugs, 1);
+    // Wine's own start and wineserver's dump cost processor time of their own.
     if (!E2E_WINE) {
       EXPECT_EQ(result.err, "") << "nothing per attempt on standard error";
+      EXPECT_LT(result.cpuMs, 1500) << "the wait sleeps";
     }
-    EXPECT_LT(result.cpuMs, 1500) << "the wait sleeps";
   }
 
   std::unique_ptr<cInstallRun> run;
