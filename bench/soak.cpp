@@ -318,6 +318,10 @@ sOutcome Run(const sSettings& settings, const sPlan& plan) {
       }
     }
   }
+  // A port that merely falls silent (or answers late) is never taken for one that vanished.
+  if (outcome.counts.faultUnplugs == 0 && Contains(out, "Lost COM")) {
+    why += "a silent or slow line was taken for a lost port; ";
+  }
   if (std::getenv("HALVEX_SOAK_SHOW")) why += "(shown) ";
   outcome.bOk = why.empty();
   if (!outcome.bOk) {
