@@ -6,6 +6,7 @@
 
 #include "app/connections.h"
 #include "app/globals.h"
+#include "app/install_check.h"
 #include "app/install_report.h"
 #include "app/install_steps.h"
 #include "app/output.h"
@@ -19,6 +20,7 @@ namespace {
 struct stAutoRun {
   int exitStatus = EXIT_DONE;
   bool bFailed = false;         // the image did not reach the instrument
+  bool bTransferCut = false;    // a started transfer ended without its end-of-file marker
   bool bTimedOut = false;       // a time limit ran out
   bool bInstrumentBack = true;  // false when the instrument did not come back in time
   int64_t ctStateStart = 0;     // when the current state was entered
@@ -142,12 +144,14 @@ void WaitingCompletion() {
     case TRANSFER_FAILED:
       WriteOutput(
           Format("Transfer of %s failed!  The file changed or could not be read.\r\n", file_path));
+      run.bTransferCut = true;
       Fail(EXIT_INSTALL_FAILED);
       break;
     case TRANSFER_COMPLETE:
       break;
     case TRANSFER_RUNNING:
       if (platform::GetMonotonicMs() - run.ctLastAck > limits.packetAckMs) {
+        run.bTransferCut = true;
         installer.StopTransfer();
         RunOutOfTime("no packet was acknowledged", limits.packetAckMs, INSTALL_REBOOTING);
       }
@@ -188,8 +192,33 @@ void ReportPort() {
   WriteOutput(szLine);
 }
 
+// The instrument is back after a run that delivered its image: is it running that image?
+void CheckVersion() {
+  const stVersionCheck check = CheckInstrumentVersion(instrument, filename);
+  const std::string szReported = check.szReported.empty() ? "none" : check.szReported;
+  std::string line;
+  switch (check.result) {
+    case VERSION_VERIFIED:
+      line = "Verified: the instrument runs MAIN version " + check.szExpected + " of " + filename +
+             ".\r\n";
+      break;
+    case VERSION_DIFFERS:
+      line = "The instrument reports MAIN version " + szReported + ", not " + check.szExpected +
+             " of " + filename + "!\r\n";
+      Fail(EXIT_VERSION_DIFFERS);
+      break;
+    case VERSION_UNCHECKED:
+      line = std::string("The image name ") + filename +
+             " carries no version: the instrument's MAIN version (" + szReported +
+             ") could not be checked.\r\n";
+      break;
+  }
+  WriteOutput(line);
+}
+
 void Reconnecting() {
   if (instrument.Reconnect()) {
+    if (!run.bFailed) CheckVersion();
     installPackageState = INSTALL_IDLE;
   } else if (platform::GetMonotonicMs() - run.ctStateStart > limits.instrumentReturnMs) {
     run.bInstrumentBack = false;
@@ -211,7 +240,15 @@ bool UpdateAuto() {
 
   const eInstallPackageState state = installPackageState;
   if (state != INSTALL_WAITING_INSTALLER) bInstallerConnectedInProgress = false;
-  ReportInstallStep(state, oldinstallPackageState, run.bInstrumentBack, run.bFailed);
+  // A cut transfer has a known end whether or not the instrument came back: it failed, and
+  // the instrument may be stuck in its installer.
+  if (state == INSTALL_IDLE && oldinstallPackageState == INSTALL_RECONNECTING && run.bTransferCut) {
+    WriteOutput(
+        "The transfer was cut short: the instrument may still be in its installer with an "
+        "incomplete image.  Switch it off and on before installing again.\r\n");
+  }
+  ReportInstallStep(state, oldinstallPackageState, run.bInstrumentBack || run.bTransferCut,
+                    run.bFailed);
   if (state != oldinstallPackageState) {
     run.ctStateStart = platform::GetMonotonicMs();
     if (state == INSTALL_REBOOTING) run.exitAttempts = 0;

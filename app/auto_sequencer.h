@@ -10,7 +10,8 @@ enum eAutoExitStatus : int {
   EXIT_COMMAND_LINE = 2,    // no usable "-PORT=", the named package was not found
   EXIT_NO_CONNECTION = 3,   // the instrument did not answer on the port
   EXIT_INSTALL_FAILED = 4,  // failed after the instrument entered its installer
-  EXIT_TIME_LIMIT = 5       // a time limit ran out
+  EXIT_TIME_LIMIT = 5,      // a time limit ran out
+  EXIT_VERSION_DIFFERS = 6  // the instrument came back with another MAIN version than the image's
 };
 
 // Time limits of the automatic mode, far above normal start and reboot times. The window

@@ -40,7 +40,9 @@ bool NextFileStep() {
 
 bool ExitInstallerStep(int& exitAttempts, bool bWaitForPort) {
   // The exit word is what makes the instrument leave its installer: a lost one is sent again.
-  if (!installer.Exit()) {
+  // One that was acknowledged is never repeated: after a stopped transfer the installer may
+  // have taken it for file data, and more would only add to the file.
+  if (!installer.ExitAcknowledged() && !installer.Exit()) {
     if (bWaitForPort && installer.IsPortLost()) return false;
     if (++exitAttempts < MAX_EXIT_ATTEMPTS) return false;
   }

@@ -13,6 +13,7 @@ cHalvexInstaller::cHalvexInstaller()
       fHandshakeElapsed(0.0f),
       comm(nullptr),
       bConnected(false),
+      bExitAcknowledged(false),
       bTransferComplete(false),
       bTransferFailed(false),
       fProgressPercent(0.0f),
@@ -34,6 +35,7 @@ cHalvexInstaller::~cHalvexInstaller() {
 bool cHalvexInstaller::Connect(ePort port, eBaud baud) {
   bConnected = false;
   bMarkerUnconfirmed = false;
+  bExitAcknowledged = false;
   if (serial.Initialize(port, baud, '*', PROTOCOL_PLAIN, true)) {
     comm = &serial;
     bConnected = true;
@@ -90,7 +92,9 @@ bool cHalvexInstaller::ExecuteFile(const char* name) {
 }
 
 bool cHalvexInstaller::Exit() {
-  return Send(CMD_EXIT);
+  if (!Send(CMD_EXIT)) return false;
+  bExitAcknowledged = true;
+  return true;
 }
 
 void cHalvexInstaller::CloseLocalFile() {
@@ -218,8 +222,7 @@ bool cHalvexInstaller::StopTransfer() {
   platform::SleepMs(STOP_DELAY);
   transferState = TRANSFER_IDLE;
   CloseLocalFile();
-  Exit();
-  return true;
+  return Exit();
 }
 
 void cHalvexInstaller::Dump() const {

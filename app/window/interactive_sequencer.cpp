@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/connections.h"
+#include "app/install_check.h"
 #include "app/install_report.h"
 #include "app/install_steps.h"
 #include "app/package_store.h"
@@ -92,7 +93,7 @@ void WaitingCompletion() {
   switch (WaitCompletionStep()) {
     case TRANSFER_FAILED:
       CloseStageDialog();
-      Fail(IDS_STATUS_FAILED, L"");
+      Fail(IDS_TRANSFER_CUT, L"");
       break;
     case TRANSFER_COMPLETE:
       CloseStageDialog();
@@ -141,6 +142,29 @@ void WatchRunPort() {
   }
 }
 
+// The status after the instrument came back: a failure, or the instrument's MAIN version
+// against the image name's.
+void ShowOutcome() {
+  if (run.bFailed) {
+    SetStatus(IDS_STATUS_FAILED);
+    return;
+  }
+  const stVersionCheck check = CheckInstrumentVersion(instrument, filename);
+  const std::wstring reported = check.szReported.empty() ? L"?" : Widen(check.szReported.c_str());
+  switch (check.result) {
+    case VERSION_VERIFIED:
+      SetStatus(IDS_STATUS_VERIFIED, {reported});
+      break;
+    case VERSION_DIFFERS:
+      run.bFailed = true;
+      SetStatus(IDS_STATUS_VERSION_DIFFERS, {reported, Widen(check.szExpected.c_str())});
+      break;
+    case VERSION_UNCHECKED:
+      SetStatus(IDS_STATUS_UNCHECKED, {reported});
+      break;
+  }
+}
+
 void Reconnecting() {
   if (!instrument.Reconnect()) {
     platform::SleepMs(RECONNECT_PASS_SLEEP_MS);
@@ -148,7 +172,7 @@ void Reconnecting() {
   }
   CloseStageDialog();
   run.bReconnected = true;
-  SetStatus(run.bFailed ? IDS_STATUS_FAILED : IDS_STATUS_COMPLETE);
+  ShowOutcome();
   if (hDialog != nullptr) UpdateInstrumentData(hDialog);
   EnableInstall(true);
   installPackageState = INSTALL_IDLE;
@@ -228,4 +252,8 @@ bool InteractiveSequencerAtRest() {
 
 bool InteractiveRunFailed() {
   return run.bFailed;
+}
+
+void CancelInteractiveTransfer() {
+  Fail(IDS_TRANSFER_CUT, L"");
 }
