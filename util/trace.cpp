@@ -157,6 +157,11 @@ void cTrace::PortClosed(const char* szPort) {
   WriteLine("CLOSE", szPort);
 }
 
+void cTrace::PortLost(const char* szPort) {
+  if (file == nullptr) return;
+  WriteLine("CLOSE", std::string(szPort) + " (the device is gone)");
+}
+
 void cTrace::LineSent(const char* szPort, const char* data, int length) {
   if (file == nullptr) return;
   WriteLine("TX LINE", std::string(szPort) + " " + Quoted(data, length));

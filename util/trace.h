@@ -42,6 +42,8 @@ class cTrace {
   void PortOpened(const char* szPort, const std::string& devicePath, unsigned baud);
   void PortNotOpened(const char* szPort, const std::string& reason);
   void PortClosed(const char* szPort);
+  // Closed because the device is gone (unplugged, powered off).
+  void PortLost(const char* szPort);
   void LineSent(const char* szPort, const char* data, int length);
   void LineReceived(const char* szPort, const char* data, int length);
   // A wait that ended without what it waited for; what says which.

@@ -13,7 +13,7 @@
 #include "tests/support/process.h"
 #include "tests/support/temp_folder.h"
 
-// True in the suite built to run the Windows program under Wine.
+// True in the suite built for the Windows program under Wine.
 #ifdef HALVEX_E2E_WINE
 constexpr bool E2E_WINE = true;
 #else

@@ -208,11 +208,10 @@ TEST_F(ConnectionTest, MissingPortIsReopenedEveryTwoSeconds) {
   unlink(link.c_str());
   peer.Clear();
 
-  // Each failed reopening is reported; it must not happen on every pass.
+  // The missing port is tried quietly: its loss is the caller's to report, once.
   EXPECT_FALSE(ReconnectFor(instrument, 4500, true));
-  ASSERT_GE(notices.size(), 2u);
-  EXPECT_LE(notices.size(), 3u);
-  for (size_t i = 1; i < notices.size(); ++i) EXPECT_GE(notices[i] - notices[i - 1], 1800);
+  EXPECT_TRUE(notices.empty());
+  EXPECT_TRUE(instrument.IsPortLost());
   EXPECT_TRUE(peer.Lines().empty());
 
   ASSERT_EQ(symlink(peer.SlavePath().c_str(), link.c_str()), 0);
