@@ -5,9 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -18,7 +16,9 @@
 #include "app/window/window_globals.h"
 #include "app/window/window_text.h"
 #include "platform/clock.h"
-#include "tests/support/temp_folder.h"
+#include "support/packets.h"
+#include "support/simulator.h"
+#include "support/temp_folder.h"
 #include "tests/window/window_driver.h"
 
 using namespace window_test;
@@ -26,20 +26,6 @@ using namespace window_test;
 namespace {
 
 const int kSlowMs = 90000;  // an installation: installer start, transfer, restart
-
-std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 generator(seed);
-  std::string bytes(n, '\0');
-  for (char& c : bytes) c = static_cast<char>(generator() & 0xFF);
-  return bytes;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  std::ifstream stream(path, std::ios::binary);
-  if (!stream) return false;
-  bytes.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
-  return true;
-}
 
 std::string Package(const std::string& main, const std::string& gpib = "",
                     const std::string& fpga = "") {
@@ -60,15 +46,12 @@ struct sSeen {
 class SimWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* szCom = std::getenv("HALVEX_TEST_SIM_COM");
-    const char* szStore = std::getenv("HALVEX_TEST_SIM_STORE");
-    if (szCom == nullptr || szStore == nullptr || szCom[0] == '\0' || szStore[0] == '\0') {
-      GTEST_SKIP() << "HALVEX_TEST_SIM_COM and HALVEX_TEST_SIM_STORE are not set";
-    }
-    port = std::atoi(szCom);
-    store = szStore;
+    const sRunSimulator sim = FindRunSimulator();
+    if (!sim.szSkipReason.empty()) GTEST_SKIP() << sim.szSkipReason;
+    port = sim.port;
+    store = sim.store;
     ASSERT_TRUE(IsValidPort(port));
-    folder.reset(new cTempFolder());
+    folder.reset(new cTempFolder(cTempFolder::ENTER));
     // The store's newest package for the instrument is VSR450_B.pkg ('_' after the letters);
     // the list box sorts it first. VSR450_OLD.pkg has another major number, OTHER_A.pkg is for
     // another model.
@@ -157,7 +140,7 @@ class SimWindowTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(SimWindowTest, ConnectShowsTheInstrumentAndThePackagesThatFitIt) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   cMainWindow window(LANGUAGE_BASE_GERMAN);
   ASSERT_NE(nullptr, window.Handle());
   // Not connected: every package with a version, none selected.
@@ -232,7 +215,7 @@ TEST_F(SimWindowTest, InstallWithoutASelectedPackageLeavesTheInstrumentAlone) {
 }
 
 TEST_F(SimWindowTest, InstallSendsTheImageAndRefreshesTheWindow) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   cMainWindow window(LANGUAGE_BASE_GERMAN);
   ASSERT_TRUE(Connect(window));
   sSeen seen;
@@ -275,7 +258,7 @@ TEST_F(SimWindowTest, InstallSendsTheImageAndRefreshesTheWindow) {
 }
 
 TEST_F(SimWindowTest, CancelDuringTheTransferStopsItAndTheRestartCanBeCancelled) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   folder->WriteFile("files/vsr_010203.bin", RandomBytes(2 << 20, 12));
   folder->WriteFile("packages/VSR450_B.pkg", Package("cancelled_010900.bin"));
   folder->WriteFile("files/cancelled_010900.bin", RandomBytes(2 << 20, 12));
@@ -307,7 +290,7 @@ TEST_F(SimWindowTest, CancelDuringTheTransferStopsItAndTheRestartCanBeCancelled)
 }
 
 TEST_F(SimWindowTest, AMissingImageEndsAsAFailureAfterTheRestart) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   folder->WriteFile("packages/VSR450_B.pkg", Package("gone_010400.bin"));
   cMainWindow window(LANGUAGE_BASE_GERMAN);
   ASSERT_TRUE(Connect(window));
@@ -319,8 +302,8 @@ TEST_F(SimWindowTest, AMissingImageEndsAsAFailureAfterTheRestart) {
   const std::vector<sNotice> shown = notices.Notices();
   ASSERT_EQ(1u, shown.size());
   EXPECT_EQ(Fill(Expected(LANGUAGE_BASE_GERMAN, IDS_FILE_NOT_FOUND), {L"files\\gone_010400.bin"}),
-            shown[0].text);
-  EXPECT_EQ(Expected(LANGUAGE_BASE_GERMAN, IDS_ERROR_CAPTION), shown[0].caption);
+            Utf8ToWide(shown[0].text));
+  EXPECT_EQ(Expected(LANGUAGE_BASE_GERMAN, IDS_ERROR_CAPTION), Utf8ToWide(shown[0].caption));
   // The instrument restarted and is back, but nothing was installed: no "complete".
   EXPECT_EQ(IDD_WAIT_RESTART, seen.stages.back());
   EXPECT_EQ(Expected(LANGUAGE_BASE_GERMAN, IDS_STATUS_FAILED), window.Status());
@@ -334,7 +317,7 @@ TEST_F(SimWindowTest, AMissingImageEndsAsAFailureAfterTheRestart) {
 }
 
 TEST_F(SimWindowTest, AFailedTransferIsReportedAndNeverComplete) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   folder->WriteFile("packages/VSR450_B.pkg", Package("shrinks_010500.bin"));
   folder->WriteFile("files/shrinks_010500.bin", RandomBytes(2 << 20, 13));
   cMainWindow window(LANGUAGE_BASE_FRENCH);
@@ -350,8 +333,8 @@ TEST_F(SimWindowTest, AFailedTransferIsReportedAndNeverComplete) {
 
   const std::vector<sNotice> shown = notices.Notices();
   ASSERT_EQ(1u, shown.size());
-  EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_STATUS_FAILED), shown[0].text);
-  EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_ERROR_CAPTION), shown[0].caption);
+  EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_STATUS_FAILED), Utf8ToWide(shown[0].text));
+  EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_ERROR_CAPTION), Utf8ToWide(shown[0].caption));
   EXPECT_TRUE(InteractiveRunFailed());
   // The installer holds a file it never finished, so it does not restart: Cancel the wait.
   CancelStage();
