@@ -8,11 +8,7 @@
 
 #include "sim/sim_command_line.h"
 #include "sim/sim_engine.h"
-#include "support/packets.h"
-#include "support/pty_peer.h"
 #include "support/simulator.h"
-#include "support/temp_folder.h"
-#include "support/wait.h"
 
 namespace {
 

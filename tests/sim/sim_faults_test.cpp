@@ -5,7 +5,6 @@
 #include "sim/sim_engine.h"
 #include "support/fault_settings.h"
 #include "support/packets.h"
-#include "support/pty_peer.h"
 #include "support/simulator.h"
 #include "support/temp_folder.h"
 #include "support/wait.h"

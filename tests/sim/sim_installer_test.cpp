@@ -11,7 +11,6 @@
 #include "sim/sim_engine.h"
 #include "sim/sim_packet.h"
 #include "support/packets.h"
-#include "support/pty_peer.h"
 #include "support/simulator.h"
 #include "support/temp_folder.h"
 #include "support/wait.h"

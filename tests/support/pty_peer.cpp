@@ -9,10 +9,11 @@ namespace {
 // The longest packet the framing allows.
 const int32_t MAX_PACKET = 16384;
 
-int32_t LengthOf(const std::string& field) {
+// The little-endian 32-bit field at bytes[at].
+uint32_t FieldAt(const std::string& bytes, size_t at) {
   uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(field[i]);
-  return static_cast<int32_t>(value);
+  for (size_t i = at + 4; i-- > at;) value = value << 8 | static_cast<unsigned char>(bytes[i]);
+  return value;
 }
 
 }  // namespace
@@ -24,11 +25,14 @@ void cPtyPeer::StartRaw(ByteResponder responder) {
 }
 
 void cPtyPeer::StartLines() {
+  StopReader();
+  byteResponder = nullptr;
   Start(MODE_LINES);
 }
 
 void cPtyPeer::StartPackets(PacketResponder responder) {
   StopReader();
+  byteResponder = nullptr;  // the packet mode falls back to recording only
   packetResponder = responder;
   Start(MODE_PACKETS);
 }
@@ -120,7 +124,7 @@ void cPtyPeer::TakePacketBytes(const std::string& bytes) {
     }
     if (pending.size() < 4) return;
     sPacket packet;
-    packet.length = LengthOf(pending);
+    packet.length = static_cast<int32_t>(FieldAt(pending, 0));
     if (packet.length < 0 || packet.length > (1 << 24)) {
       mode = MODE_RAW;
       return;
@@ -130,7 +134,7 @@ void cPtyPeer::TakePacketBytes(const std::string& bytes) {
     packet.wire = pending.substr(0, size);
     pending.erase(0, size);
     if (packet.length > 0) {
-      packet.checksum = static_cast<uint32_t>(LengthOf(packet.wire.substr(4, 4)));
+      packet.checksum = FieldAt(packet.wire, 4);
       packet.data = packet.wire.substr(8);
     }
     size_t index = 0;
@@ -188,23 +192,36 @@ std::string cPtyPeer::ReceivedAtLeast(size_t count, int timeoutMs) const {
   return Received();
 }
 
-int cPtyPeer::ReadByte(int timeoutMs) {
-  if (!WaitUntil([&] { return readAt < received.size(); }, timeoutMs)) return -1;
+std::string cPtyPeer::Take(size_t n) {
   std::lock_guard<std::mutex> guard(lock);
-  return static_cast<unsigned char>(received[readAt++]);
+  std::string bytes = received.substr(readAt, n);
+  readAt += bytes.size();
+  return bytes;
+}
+
+bool cPtyPeer::ReadExactly(size_t n, int timeoutMs, std::string& bytes) {
+  if (!WaitUntil([&] { return received.size() - readAt >= n; }, timeoutMs)) return false;
+  bytes = Take(n);
+  return true;
+}
+
+int cPtyPeer::ReadByte(int timeoutMs) {
+  std::string byte;
+  return ReadExactly(1, timeoutMs, byte) ? static_cast<unsigned char>(byte[0]) : -1;
 }
 
 std::string cPtyPeer::ReadLine(int timeoutMs) {
-  const bool bFound =
-      WaitUntil([&] { return received.find('\n', readAt) != std::string::npos; }, timeoutMs);
-  std::lock_guard<std::mutex> guard(lock);
-  if (!bFound) {
-    readAt = received.size();
+  if (!WaitUntil([&] { return received.find('\n', readAt) != std::string::npos; }, timeoutMs)) {
+    Take(std::string::npos);
     return std::string();
   }
-  const size_t end = received.find('\n', readAt);
-  std::string line = received.substr(readAt, end - readAt);
-  readAt = end + 1;
+  std::string line;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    const size_t end = received.find('\n', readAt);
+    line = received.substr(readAt, end - readAt);
+    readAt = end + 1;
+  }
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
 }
@@ -215,18 +232,12 @@ std::string cPtyPeer::Receive(int quietMs) {
     std::lock_guard<std::mutex> guard(lock);
     seen = received.size();
   } while (WaitUntil([&] { return received.size() > seen; }, quietMs));
-  std::lock_guard<std::mutex> guard(lock);
-  std::string bytes = received.substr(readAt);
-  readAt = received.size();
-  return bytes;
+  return Take(std::string::npos);
 }
 
 std::string cPtyPeer::ReceiveN(size_t n, int timeoutMs) {
   WaitUntil([&] { return received.size() - readAt >= n; }, timeoutMs);
-  std::lock_guard<std::mutex> guard(lock);
-  std::string bytes = received.substr(readAt);
-  readAt = received.size();
-  return bytes;
+  return Take(std::string::npos);
 }
 
 void cPtyPeer::Answer(const std::string& line, const std::string& reply) {
@@ -315,21 +326,15 @@ bool cPtyPeer::SendPacket(const std::string& data, int tries) {
 }
 
 bool cPtyPeer::ReadPacket(std::string& data, int timeoutMs, bool bSignedSum) {
-  // Waits for n more bytes than the test's reads have taken, then takes them.
-  const auto take = [this](size_t n, int waitMs, std::string& out) {
-    if (!WaitUntil([&] { return received.size() - readAt >= n; }, waitMs)) return false;
-    std::lock_guard<std::mutex> guard(lock);
-    out = received.substr(readAt, n);
-    readAt += n;
-    return true;
-  };
-  std::string field;
-  if (!take(4, timeoutMs, field)) return false;
-  const int32_t length = LengthOf(field);
+  std::string header;
+  if (!ReadExactly(4, timeoutMs, header)) return false;
+  const int32_t length = static_cast<int32_t>(FieldAt(header, 0));
   if (length <= 0 || length > MAX_PACKET) return false;
-  if (!take(4, 1000, field) || !take(static_cast<size_t>(length), 1000, data)) return false;
+  if (!ReadExactly(4, 1000, header) || !ReadExactly(static_cast<size_t>(length), 1000, data)) {
+    return false;
+  }
   const uint32_t sum = bSignedSum ? SignedSum(data) : UnsignedSum(data);
-  const bool bOk = sum == static_cast<uint32_t>(LengthOf(field));
+  const bool bOk = sum == FieldAt(header, 0);
   Write(bOk ? "A" : "N");
   return bOk;
 }

@@ -150,6 +150,10 @@ class cPtyPeer {
   std::string ReplyTo(const std::string& line);
   void TakePacketBytes(const std::string& bytes);
   void Play(const sAnswer& answer);
+  // The test's reads: up to n bytes from where the last one ended, or exactly n within
+  // timeoutMs.
+  std::string Take(size_t n);
+  bool ReadExactly(size_t n, int timeoutMs, std::string& bytes);
   // Waits until condition() holds (called with the lock held) or timeoutMs passed.
   bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) const;
   // The platform's part: bytes that came within waitMs (empty: none), and writing.
