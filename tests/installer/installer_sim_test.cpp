@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -45,11 +44,7 @@ class SimInstallerTest : public ::testing::Test {
 
   // Polls IsRunning as the sequencers do, within a deadline.
   bool WaitUntilRunning(int seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (installer.IsRunning()) return true;
-    }
-    return false;
+    return WaitFor([&] { return installer.IsRunning(); }, seconds * 1000);
   }
 
   bool Transfer(const std::string& path, const char* szRemote) {
@@ -75,10 +70,9 @@ TEST_F(SimInstallerTest, FilesTransferredToTheSimulatorAreStoredIdentical) {
   ASSERT_TRUE(WaitUntilRunning(30));
 
   const std::string image = RandomBytes(1 << 20, 7);
-  const auto start = std::chrono::steady_clock::now();
+  const int64_t ctStart = platform::GetMonotonicMs();
   ASSERT_TRUE(Transfer(scratch.WriteFile("image.bin", image), "win_image.bin"));
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds = SecondsSince(ctStart);
   std::printf("1 MiB to the simulator: %.3f s, %.1f MiB/s\n", seconds, 1.0 / seconds);
   EXPECT_TRUE(sim.Stored("win_image.bin", image.size()) == image);
 

@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "support/notices.h"
 #include "support/pty_peer.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -191,9 +192,8 @@ TEST_F(ConnectionTest, ReconnectAfterReboot) {
 }
 
 TEST_F(ConnectionTest, MissingPortIsReopenedEveryTwoSeconds) {
-  char szDir[] = "/tmp/halvex-port-XXXXXX";
-  ASSERT_NE(mkdtemp(szDir), nullptr);
-  const std::string link = std::string(szDir) + "/com";
+  const cTempFolder folder;
+  const std::string link = folder.PathOf("com");
   ASSERT_EQ(symlink(peer.GetPath().c_str(), link.c_str()), 0);
   setenv(("HALVEX_COM" + std::to_string(PORT)).c_str(), link.c_str(), 1);
   ASSERT_TRUE(instrument.Connect(ePort(PORT), BAUD_57600, false));
@@ -219,7 +219,6 @@ TEST_F(ConnectionTest, MissingPortIsReopenedEveryTwoSeconds) {
   EXPECT_LE(elapsed, 6000);
   EXPECT_EQ(Handshakes().size(), 1u);
   unlink(link.c_str());
-  rmdir(szDir);
 }
 
 }  // namespace

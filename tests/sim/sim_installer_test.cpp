@@ -5,11 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
+#include "platform/clock.h"
 #include "sim/sim_engine.h"
-#include "sim/sim_packet.h"
 #include "support/packets.h"
 #include "support/simulator.h"
 #include "support/temp_folder.h"
@@ -194,7 +191,7 @@ TEST_F(SimInstaller, RestartNeverBeginsInTheMiddleOfALine) {
   for (int round = 0; round < 3; ++round) {
     for (char c : szHandshake) {
       client.Write(std::string(1, c));
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      platform::SleepMs(10);
     }
   }
   ASSERT_TRUE(sim.WaitForFace(sim::FACE_INTERPRETER, 2000));
