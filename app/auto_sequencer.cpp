@@ -1,12 +1,14 @@
 #include "app/auto_sequencer.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "app/connections.h"
 #include "app/globals.h"
+#include "app/install_check.h"
 #include "app/install_report.h"
+#include "app/install_steps.h"
 #include "app/output.h"
 #include "app/package_store.h"
 #include "platform/clock.h"
@@ -18,6 +20,7 @@ namespace {
 struct stAutoRun {
   int exitStatus = EXIT_DONE;
   bool bFailed = false;         // the image did not reach the instrument
+  bool bTransferCut = false;    // a started transfer ended without its end-of-file marker
   bool bTimedOut = false;       // a time limit ran out
   bool bInstrumentBack = true;  // false when the instrument did not come back in time
   int64_t ctStateStart = 0;     // when the current state was entered
@@ -27,16 +30,9 @@ struct stAutoRun {
 };
 
 stAutoRun run;
+stAutoLimits limits = DEFAULT_AUTO_LIMITS;
 
 const unsigned RECONNECT_PASS_SLEEP_MS = 10;
-
-// The limits can be shortened for tests (HALVEX_TEST_TIME_LIMIT_MS replaces all three).
-int64_t Limit(int64_t normal) {
-  const char* text = std::getenv("HALVEX_TEST_TIME_LIMIT_MS");
-  if (text == nullptr || text[0] == '\0') return normal;
-  const long long value = std::atoll(text);
-  return value > 0 ? value : normal;
-}
 
 std::string Format(const char* format, const char* text) {
   char szLine[2 * MAX_PATH_LEN];
@@ -143,44 +139,63 @@ void SendingFile() {
 }
 
 void WaitingCompletion() {
-  if (installer.TransferFailed()) {
-    WriteOutput(
-        Format("Transfer of %s failed!  The file changed or could not be read.\r\n", file_path));
-    Fail(EXIT_INSTALL_FAILED);
-    installPackageState = INSTALL_GETTING_NEXT_FILE;
-  } else if (installer.TransferComplete()) {
-    installPackageState = GetScriptForFileType(fileType) != nullptr ? INSTALL_PREPARING_EXECUTE
-                                                                    : INSTALL_GETTING_NEXT_FILE;
-  } else if (platform::GetMonotonicMs() - run.ctLastAck > Limit(PACKET_ACK_LIMIT_MS)) {
-    installer.StopTransfer();
-    RunOutOfTime("no packet was acknowledged", Limit(PACKET_ACK_LIMIT_MS), INSTALL_REBOOTING);
+  switch (WaitCompletionStep()) {
+    case TRANSFER_FAILED:
+      WriteOutput(
+          Format("Transfer of %s failed!  The file changed or could not be read.\r\n", file_path));
+      run.bTransferCut = true;
+      Fail(EXIT_INSTALL_FAILED);
+      break;
+    case TRANSFER_COMPLETE:
+      break;
+    case TRANSFER_RUNNING:
+      if (platform::GetMonotonicMs() - run.ctLastAck > limits.packetAckMs) {
+        run.bTransferCut = true;
+        installer.StopTransfer();
+        RunOutOfTime("no packet was acknowledged", limits.packetAckMs, INSTALL_REBOOTING);
+      }
+      break;
   }
 }
 
 // A wait for the installer outside a transfer, with the installer's time limit.
 bool InstallerWaitTooLong() {
-  if (platform::GetMonotonicMs() - run.ctStateStart <= Limit(INSTALLER_ANSWER_LIMIT_MS)) {
-    return false;
-  }
-  RunOutOfTime("the installer did not answer", Limit(INSTALLER_ANSWER_LIMIT_MS), INSTALL_REBOOTING);
+  if (platform::GetMonotonicMs() - run.ctStateStart <= limits.installerAnswerMs) return false;
+  RunOutOfTime("the installer did not answer", limits.installerAnswerMs, INSTALL_REBOOTING);
   return true;
 }
 
-void Rebooting() {
-  // The exit word is what makes the instrument leave its installer: a lost one is sent again.
-  run.exitAttempts++;
-  if (!installer.Exit() && run.exitAttempts < MAX_EXIT_ATTEMPTS) return;
-  installer.Disconnect();
-  installPackageState = INSTALL_RECONNECTING;
+// The instrument is back after a run that delivered its image: is it running that image?
+void CheckVersion() {
+  const stVersionCheck check = CheckInstrumentVersion(instrument, filename);
+  const std::string szReported = check.szReported.empty() ? "none" : check.szReported;
+  std::string line;
+  switch (check.result) {
+    case VERSION_VERIFIED:
+      line = "Verified: the instrument runs MAIN version " + check.szExpected + " of " + filename +
+             ".\r\n";
+      break;
+    case VERSION_DIFFERS:
+      line = "The instrument reports MAIN version " + szReported + ", not " + check.szExpected +
+             " of " + filename + "!\r\n";
+      Fail(EXIT_VERSION_DIFFERS);
+      break;
+    case VERSION_UNCHECKED:
+      line = std::string("The image name ") + filename +
+             " carries no version: the instrument's MAIN version (" + szReported +
+             ") could not be checked.\r\n";
+      break;
+  }
+  WriteOutput(line);
 }
 
 void Reconnecting() {
   if (instrument.Reconnect()) {
+    if (!run.bFailed) CheckVersion();
     installPackageState = INSTALL_IDLE;
-  } else if (platform::GetMonotonicMs() - run.ctStateStart > Limit(INSTRUMENT_RETURN_LIMIT_MS)) {
+  } else if (platform::GetMonotonicMs() - run.ctStateStart > limits.instrumentReturnMs) {
     run.bInstrumentBack = false;
-    RunOutOfTime("the instrument did not come back", Limit(INSTRUMENT_RETURN_LIMIT_MS),
-                 INSTALL_IDLE);
+    RunOutOfTime("the instrument did not come back", limits.instrumentReturnMs, INSTALL_IDLE);
   } else {
     // The connection paces its own attempts (one every 2 s); between them nothing is to be
     // done, so the pass gives the processor away instead of spinning.
@@ -198,7 +213,15 @@ bool UpdateAuto() {
 
   const eInstallPackageState state = installPackageState;
   if (state != INSTALL_WAITING_INSTALLER) bInstallerConnectedInProgress = false;
-  ReportInstallStep(state, oldinstallPackageState, run.bInstrumentBack, run.bFailed);
+  // A cut transfer has a known end whether or not the instrument came back: it failed, and
+  // the instrument may be stuck in its installer.
+  if (state == INSTALL_IDLE && oldinstallPackageState == INSTALL_RECONNECTING && run.bTransferCut) {
+    WriteOutput(
+        "The transfer was cut short: the instrument may still be in its installer with an "
+        "incomplete image.  Switch it off and on before installing again.\r\n");
+  }
+  ReportInstallStep(state, oldinstallPackageState, run.bInstrumentBack || run.bTransferCut,
+                    run.bFailed);
   if (state != oldinstallPackageState) {
     run.ctStateStart = platform::GetMonotonicMs();
     if (state == INSTALL_REBOOTING) run.exitAttempts = 0;
@@ -234,33 +257,16 @@ bool UpdateAuto() {
       WaitingCompletion();
       break;
     case INSTALL_PREPARING_EXECUTE:
-      if (installer.PrepareToExecuteFile()) {
-        installPackageState = INSTALL_EXECUTING;
-      } else {
-        InstallerWaitTooLong();
-      }
+      if (!PrepareExecuteStep()) InstallerWaitTooLong();
       break;
-    case INSTALL_EXECUTING: {
-      const char* szScript = GetScriptForFileType(fileType);
-      if (szScript == nullptr || installer.ExecuteFile(szScript)) {
-        installPackageState = INSTALL_GETTING_NEXT_FILE;
-      } else {
-        InstallerWaitTooLong();
-      }
+    case INSTALL_EXECUTING:
+      if (!ExecuteStep()) InstallerWaitTooLong();
       break;
-    }
     case INSTALL_GETTING_NEXT_FILE:
-      if (fileType <= 0) {
-        installPackageState = INSTALL_REBOOTING;
-      } else if (installer.IsRunning()) {
-        fileType--;
-        installPackageState = INSTALL_GETTING_FILE;
-      } else {
-        InstallerWaitTooLong();
-      }
+      if (!NextFileStep()) InstallerWaitTooLong();
       break;
     case INSTALL_REBOOTING:
-      Rebooting();
+      ExitInstallerStep(run.exitAttempts);
       break;
     case INSTALL_RECONNECTING:
       Reconnecting();
@@ -269,6 +275,10 @@ bool UpdateAuto() {
 
   if (installer.Update()) run.ctLastAck = platform::GetMonotonicMs();
   return true;
+}
+
+void SetAutoLimits(const stAutoLimits& newLimits) {
+  limits = newLimits;
 }
 
 bool AutoSequencerAtRest() {

@@ -10,16 +10,23 @@ enum eAutoExitStatus : int {
   EXIT_COMMAND_LINE = 2,    // no usable "-PORT=", the named package was not found
   EXIT_NO_CONNECTION = 3,   // the instrument did not answer on the port
   EXIT_INSTALL_FAILED = 4,  // failed after the instrument entered its installer
-  EXIT_TIME_LIMIT = 5       // a time limit ran out
+  EXIT_TIME_LIMIT = 5,      // a time limit ran out
+  EXIT_VERSION_DIFFERS = 6  // the instrument came back with another MAIN version than the image's
 };
 
 // Time limits of the automatic mode, far above normal start and reboot times. The window
 // has its Cancel buttons instead.
-constexpr int64_t INSTALLER_ANSWER_LIMIT_MS = 2 * 60 * 1000;   // installer to answer
-constexpr int64_t PACKET_ACK_LIMIT_MS = 2 * 60 * 1000;         // without an acknowledged packet
-constexpr int64_t INSTRUMENT_RETURN_LIMIT_MS = 5 * 60 * 1000;  // instrument to come back
-// The exit word is sent again when it is not acknowledged, at most this often.
-constexpr int MAX_EXIT_ATTEMPTS = 3;
+struct stAutoLimits {
+  int64_t installerAnswerMs;   // the installer to answer
+  int64_t packetAckMs;         // without an acknowledged packet
+  int64_t instrumentReturnMs;  // the instrument to come back
+};
+// The limits of the program: 2 min, 2 min, 5 min. (The test tree builds a program that takes
+// shorter ones; see tests/program/.)
+constexpr stAutoLimits DEFAULT_AUTO_LIMITS = {2 * 60 * 1000, 2 * 60 * 1000, 5 * 60 * 1000};
+
+// The limits of the run that follows; the run starts with DEFAULT_AUTO_LIMITS.
+void SetAutoLimits(const stAutoLimits& limits);
 
 // One step of the automatic installation; always true.
 bool UpdateAuto();

@@ -1,5 +1,7 @@
 #include "app/globals.h"
 
+#include "app/connections.h"
+
 // Constructed in this order and destroyed in reverse at exit, which closes any open port.
 cHalvexInstrument instrument;
 cHalvexInstaller installer;

@@ -1,16 +1,14 @@
-// The application's program-wide state: the two connections and the installation's globals.
+// The application's program-wide state: the command-line choices, the installation's state and
+// its files, the language. The two connections are in app/connections.h.
 #ifndef HALVEX_APP_GLOBALS_H
 #define HALVEX_APP_GLOBALS_H
 
 #include "app/command_line.h"
 #include "app/install_state.h"
-#include "instrument/halvex.h"
 
 // Paths and file names are fixed text buffers: 259 characters and a NUL.
 constexpr int MAX_PATH_LEN = 260;
 
-extern cHalvexInstrument instrument;
-extern cHalvexInstaller installer;
 extern stCommandLinePkg chosen_pkg_settings;
 extern stCommandLineCom chosen_com_settings;
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/connections.h"
 #include "app/globals.h"
 #include "app/output.h"
 

@@ -1,18 +1,30 @@
-// The program's entry point.
+// The program's entry point: it starts the program and runs the mode the options chose.
 #include "app/program.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
+#include "app/window/window_loop.h"
+
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   // The narrow command line handed in is ignored: the arguments come from the wide one.
-  return RunProgram(platform::GetArguments(0, nullptr), hInstance);
+  if (StartProgram(platform::GetArguments(0, nullptr))) {
+    return EndProgram(RunAutomaticMode(GetProgramAutoLimits()));
+  }
+  const int status = RunWindowMode(hInstance);
+  if (status < 0) return 0;  // the window could not be created: nothing more is logged
+  return EndProgram(status);
 }
 
 #else
 
+#include "app/window_unavailable.h"
+
 int main(int argc, char** argv) {
-  return RunProgram(platform::GetArguments(argc, argv), nullptr);
+  if (StartProgram(platform::GetArguments(argc, argv))) {
+    return EndProgram(RunAutomaticMode(GetProgramAutoLimits()));
+  }
+  return EndProgram(ReportWindowUnavailable());
 }
 
 #endif

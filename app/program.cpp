@@ -1,10 +1,8 @@
 #include "app/program.h"
 
-#include <cstdio>
-#include <cstring>
 #include <string>
 
-#include "app/auto_sequencer.h"
+#include "app/connections.h"
 #include "app/globals.h"
 #include "app/output.h"
 #include "platform/clock.h"
@@ -15,18 +13,7 @@
 // the waiting program does not burn a processor.
 static const unsigned IDLE_PASS_SLEEP_MS = 50;
 
-static int RunAutomaticMode() {
-  for (;;) {
-    if (AutoSequencerAtRest()) {
-      if (!bConsole) break;
-      platform::SleepMs(IDLE_PASS_SLEEP_MS);
-    }
-    if (!UpdateAuto()) break;
-  }
-  return GetAutoExitStatus();
-}
-
-int RunProgram(const std::vector<platform::stArgument>& arguments, void* hInstance) {
+bool StartProgram(const std::vector<platform::stArgument>& arguments) {
   platform::SetBinaryStdStreams();
   bAuto = false;
   bConsole = false;
@@ -57,15 +44,23 @@ int RunProgram(const std::vector<platform::stArgument>& arguments, void* hInstan
   }
 
   language = ChooseLanguage(platform::GetUserPrimaryLanguage());
+  return bAuto;
+}
 
-  int status;
-  if (bAuto) {
-    path[0] = '\0';
-    status = RunAutomaticMode();
-  } else {
-    status = RunWindowMode(hInstance);
-    if (status < 0) return 0;  // the window could not be created: nothing more is logged
+int RunAutomaticMode(const stAutoLimits& limits) {
+  path[0] = '\0';
+  SetAutoLimits(limits);
+  for (;;) {
+    if (AutoSequencerAtRest()) {
+      if (!bConsole) break;
+      platform::SleepMs(IDLE_PASS_SLEEP_MS);
+    }
+    if (!UpdateAuto()) break;
   }
+  return GetAutoExitStatus();
+}
+
+int EndProgram(int status) {
   WriteOutput("Exiting program ...");
   return status;
 }

@@ -324,7 +324,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (settings.installer.empty())
-    settings.installer = bench::ExecutableFolder() + "/halvex-installer";
+    // The test tree's build of the program: it takes the short limits the soak gives it.
+    settings.installer = bench::ExecutableFolder() + "/halvex-installer-test";
   const int unrecoverable = settings.unrecoverable >= 0
                                 ? settings.unrecoverable
                                 : std::max(KIND_COUNT - 1, settings.runs / 5);

@@ -13,6 +13,7 @@ cHalvexInstaller::cHalvexInstaller()
       fHandshakeElapsed(0.0f),
       comm(nullptr),
       bConnected(false),
+      bExitAcknowledged(false),
       bTransferComplete(false),
       bTransferFailed(false),
       fProgressPercent(0.0f),
@@ -32,6 +33,7 @@ cHalvexInstaller::~cHalvexInstaller() {
 
 bool cHalvexInstaller::Connect(ePort port, eBaud baud) {
   bConnected = false;
+  bExitAcknowledged = false;
   if (serial.Initialize(port, baud, '*', PROTOCOL_PLAIN, true)) {
     comm = &serial;
     bConnected = true;
@@ -69,7 +71,9 @@ bool cHalvexInstaller::ExecuteFile(const char* name) {
 }
 
 bool cHalvexInstaller::Exit() {
-  return Send(CMD_EXIT);
+  if (!Send(CMD_EXIT)) return false;
+  bExitAcknowledged = true;
+  return true;
 }
 
 void cHalvexInstaller::CloseLocalFile() {
@@ -196,8 +200,7 @@ bool cHalvexInstaller::StopTransfer() {
   platform::SleepMs(STOP_DELAY);
   transferState = TRANSFER_IDLE;
   CloseLocalFile();
-  Exit();
-  return true;
+  return Exit();
 }
 
 void cHalvexInstaller::Dump() const {

@@ -88,7 +88,11 @@ class cHalvexInstaller {
   bool GetVersionInformation(const char* name);
   bool PrepareToExecuteFile();
   bool ExecuteFile(const char* name);
+  // Sends the exit word; true when the installer acknowledged it.
   bool Exit();
+  // An exit word was acknowledged since the last Connect: another one would reach an
+  // instrument that is restarting, or an installer that took the first for file data.
+  bool ExitAcknowledged() const { return bExitAcknowledged; }
 
   // File transfer.
 
@@ -103,7 +107,8 @@ class cHalvexInstaller {
   // size after InitializeTransfer. Cleared by the next InitializeTransfer.
   bool TransferFailed() const { return bTransferFailed; }
   float GetProgressPercent() const { return bConnected ? fProgressPercent : 0.0f; }
-  // Waits STOP_DELAY, drops the transfer, closes the local file and sends CMD_EXIT.
+  // Waits STOP_DELAY, drops the transfer, closes the local file and sends CMD_EXIT. True when
+  // the exit word was acknowledged.
   bool StopTransfer();
 
   void Dump() const;
@@ -123,6 +128,7 @@ class cHalvexInstaller {
   cComm* comm;
   cSerial serial;
   bool bConnected;
+  bool bExitAcknowledged;
   bool bTransferComplete;
   bool bTransferFailed;
   float fProgressPercent;

@@ -19,6 +19,6 @@ install_deps native || { echo "could not install the build dependencies" >&2; ex
 if [ ! -f "$BUILD/build.ninja" ]; then
   cmake -G Ninja -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
 fi
-ninja -C "$BUILD" halvex-soak halvex-installer >/dev/null || { echo "build failed" >&2; exit 1; }
+ninja -C "$BUILD" halvex-soak halvex-installer-test >/dev/null || { echo "build failed" >&2; exit 1; }
 echo "seed $SEED (scripts/soak.sh $RUNS $SEED repeats this soak)"
 exec "$BUILD/bin/halvex-soak" "$RUNS" "$SEED" --parallel "${SOAK_PARALLEL:-10}"

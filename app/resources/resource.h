@@ -83,6 +83,7 @@
 #define IDS_TITLE 300
 #define IDS_ERROR_CAPTION 320
 #define IDS_FILE_NOT_FOUND 321
+#define IDS_TRANSFER_CUT 322  // a started transfer ended without its end-of-file marker
 #define IDS_STATUS 801
 #define IDS_STATUS_FOUND_BASE 809  // + port 1 to 4: "Found ... on COMn" (810 to 813)
 #define IDS_STATUS_NO_CONNECTION 822
@@ -97,5 +98,11 @@
 #define IDS_STATUS_REBOOTING 838
 #define IDS_STATUS_COMPLETE 839
 #define IDS_STATUS_FAILED 840  // the image did not reach the instrument
+// After an installation, the instrument's MAIN version against the image name's: the same
+// (%s: the version), another (%s: reported, %s: expected), or a name without a version (%s:
+// reported).
+#define IDS_STATUS_VERIFIED 841
+#define IDS_STATUS_VERSION_DIFFERS 842
+#define IDS_STATUS_UNCHECKED 843
 
 #endif  // HALVEX_APP_RESOURCES_RESOURCE_H

@@ -1,4 +1,5 @@
 // The instrument side of the main window: the port box and what the instrument reports.
+#include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
 #include "app/window/main_window.h"

@@ -4,8 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/auto_sequencer.h"
+#include "app/connections.h"
+#include "app/install_check.h"
 #include "app/install_report.h"
+#include "app/install_steps.h"
 #include "app/package_store.h"
 #include "app/resources/resource.h"
 #include "app/window/main_window.h"
@@ -86,19 +88,18 @@ void SendingFile() {
 
 void WaitingCompletion() {
   SetStageProgress(static_cast<int>(installer.GetProgressPercent() + 0.5f));
-  if (installer.TransferFailed()) {
-    CloseStageDialog();
-    Fail(IDS_STATUS_FAILED, L"");
-    installPackageState = INSTALL_GETTING_NEXT_FILE;
-  } else if (installer.TransferComplete()) {
-    CloseStageDialog();
-    if (GetScriptForFileType(fileType) != nullptr) {
-      SetStatus(IDS_STATUS_RUNNING_SCRIPT);
-      installPackageState = INSTALL_PREPARING_EXECUTE;
-    } else {
-      installPackageState = INSTALL_GETTING_NEXT_FILE;
-      SetStatus(IDS_STATUS_PREPARING_NEXT);
-    }
+  switch (WaitCompletionStep()) {
+    case TRANSFER_FAILED:
+      CloseStageDialog();
+      Fail(IDS_TRANSFER_CUT, L"");
+      break;
+    case TRANSFER_COMPLETE:
+      CloseStageDialog();
+      SetStatus(installPackageState == INSTALL_PREPARING_EXECUTE ? IDS_STATUS_RUNNING_SCRIPT
+                                                                 : IDS_STATUS_PREPARING_NEXT);
+      break;
+    case TRANSFER_RUNNING:
+      break;
   }
 }
 
@@ -108,12 +109,30 @@ void Rebooting(bool bEntered) {
     SetStatus(IDS_STATUS_REBOOTING);
     run.exitAttempts = 0;
   }
-  // The exit word is what makes the instrument leave its installer: a lost one is sent again.
-  run.exitAttempts++;
-  if (!installer.Exit() && run.exitAttempts < MAX_EXIT_ATTEMPTS) return;
-  installer.Disconnect();
-  installPackageState = INSTALL_RECONNECTING;
-  ShowStageDialog(IDD_WAIT_RESTART);
+  if (ExitInstallerStep(run.exitAttempts)) ShowStageDialog(IDD_WAIT_RESTART);
+}
+
+// The status after the instrument came back: a failure, or the instrument's MAIN version
+// against the image name's.
+void ShowOutcome() {
+  if (run.bFailed) {
+    SetStatus(IDS_STATUS_FAILED);
+    return;
+  }
+  const stVersionCheck check = CheckInstrumentVersion(instrument, filename);
+  const std::wstring reported = check.szReported.empty() ? L"?" : Widen(check.szReported.c_str());
+  switch (check.result) {
+    case VERSION_VERIFIED:
+      SetStatus(IDS_STATUS_VERIFIED, {reported});
+      break;
+    case VERSION_DIFFERS:
+      run.bFailed = true;
+      SetStatus(IDS_STATUS_VERSION_DIFFERS, {reported, Widen(check.szExpected.c_str())});
+      break;
+    case VERSION_UNCHECKED:
+      SetStatus(IDS_STATUS_UNCHECKED, {reported});
+      break;
+  }
 }
 
 void Reconnecting() {
@@ -123,7 +142,7 @@ void Reconnecting() {
   }
   CloseStageDialog();
   run.bReconnected = true;
-  SetStatus(run.bFailed ? IDS_STATUS_FAILED : IDS_STATUS_COMPLETE);
+  ShowOutcome();
   if (hDialog != nullptr) UpdateInstrumentData(hDialog);
   EnableInstall(true);
   installPackageState = INSTALL_IDLE;
@@ -175,26 +194,13 @@ bool Update() {
       WaitingCompletion();
       break;
     case INSTALL_PREPARING_EXECUTE:
-      if (installer.PrepareToExecuteFile()) {
-        ShowStageDialog(IDD_RUN_SCRIPT);
-        installPackageState = INSTALL_EXECUTING;
-      }
+      if (PrepareExecuteStep()) ShowStageDialog(IDD_RUN_SCRIPT);
       break;
-    case INSTALL_EXECUTING: {
-      const char* szScript = GetScriptForFileType(fileType);
-      if (szScript == nullptr || installer.ExecuteFile(szScript)) {
-        installPackageState = INSTALL_GETTING_NEXT_FILE;
-      }
+    case INSTALL_EXECUTING:
+      ExecuteStep();
       break;
-    }
     case INSTALL_GETTING_NEXT_FILE:
-      if (fileType <= 0) {
-        installPackageState = INSTALL_REBOOTING;
-      } else if (installer.IsRunning()) {
-        CloseStageDialog();
-        fileType--;
-        installPackageState = INSTALL_GETTING_FILE;
-      }
+      if (NextFileStep() && installPackageState == INSTALL_GETTING_FILE) CloseStageDialog();
       break;
     case INSTALL_REBOOTING:
       Rebooting(bEntered);
@@ -215,4 +221,8 @@ bool InteractiveSequencerAtRest() {
 
 bool InteractiveRunFailed() {
   return run.bFailed;
+}
+
+void CancelInteractiveTransfer() {
+  Fail(IDS_TRANSFER_CUT, L"");
 }

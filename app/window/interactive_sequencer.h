@@ -21,7 +21,12 @@ bool Update();
 // the step that reports the last change of state has run: the loop may then wait for messages.
 bool InteractiveSequencerAtRest();
 
-// The run in progress or last ended did not deliver its image.
+// The run in progress or last ended did not deliver its image (or the instrument came back
+// with another MAIN version than the image's).
 bool InteractiveRunFailed();
+
+// Cancel stopped the transfer: the run has failed, and the user is told once that the
+// instrument may still be in its installer with an incomplete image.
+void CancelInteractiveTransfer();
 
 #endif

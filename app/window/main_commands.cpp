@@ -1,6 +1,7 @@
 // The commands of the main window's menu and controls.
 #include <string>
 
+#include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
 #include "app/window/help_dialogs.h"

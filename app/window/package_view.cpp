@@ -1,5 +1,6 @@
 #include "app/window/package_view.h"
 
+#include "app/connections.h"
 #include "app/globals.h"
 #include "app/package_store.h"
 #include "app/resources/resource.h"

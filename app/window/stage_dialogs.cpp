@@ -2,8 +2,10 @@
 
 #include <string>
 
+#include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
+#include "app/window/interactive_sequencer.h"
 #include "app/window/window_globals.h"
 #include "app/window/window_text.h"
 
@@ -44,7 +46,10 @@ void InitStage(HWND hwnd, const stStage& stage, int base) {
 void Cancel(HWND hwnd, const stStage& stage) {
   installPackageState = stage.onCancel;
   DestroyWindow(hwnd);
-  if (stage.bStopTransfer) installer.StopTransfer();
+  if (!stage.bStopTransfer) return;
+  // The exit word StopTransfer sends is not sent again when it was acknowledged.
+  installer.StopTransfer();
+  CancelInteractiveTransfer();
 }
 
 INT_PTR StageDlgProc(int id, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -11,8 +11,9 @@ namespace {
 const int iBarWidths[] = {80, 240, -1};
 const int STATUS_PART = 2;
 
-// What the status shows: a key, or the found text of a port (key 0).
+// What the status shows: a key with its arguments, or the found text of a port (key 0).
 int statusKey = 0;
+std::vector<std::wstring> statusArgs;
 int statusPort = 0;
 
 void Show(const std::wstring& text) {
@@ -34,11 +35,12 @@ HWND CreateStatusBar(HWND hwnd) {
   return hStatBar;
 }
 
-void SetStatus(int key) {
+void SetStatus(int key, const std::vector<std::wstring>& args) {
   statusKey = key;
+  statusArgs = args;
   statusPort = 0;
   std::wstring text;
-  if (LoadKeyText(key, text)) Show(text);
+  if (LoadKeyText(key, text)) Show(FormatText(text, args));
 }
 
 bool GetFoundStatusText(int port, std::wstring& text) {
@@ -61,6 +63,6 @@ void ShowStatusAgain() {
   if (statusPort != 0) {
     SetFoundStatus(statusPort);
   } else if (statusKey != 0) {
-    SetStatus(statusKey);
+    SetStatus(statusKey, std::vector<std::wstring>(statusArgs));
   }
 }

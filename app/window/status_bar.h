@@ -5,13 +5,15 @@
 #include "app/window/win32.h"
 
 #include <string>
+#include <vector>
 
 // Creates the status bar (control 498) along the bottom of hwnd, with parts ending at 80 and
 // 240 pixels and at the right edge; stores it in hStatBar.
 HWND CreateStatusBar(HWND hwnd);
 
 // Shows the string of key in the current language; a missing string leaves the text as it is.
-void SetStatus(int key);
+// Each "%s" of the string takes the next of args.
+void SetStatus(int key, const std::vector<std::wstring>& args = {});
 
 // The status after connecting on port. COM1 to COM4 have their own texts (keys 810 to 813);
 // the others take the text for COM1 with the port's name in its place. False when the

@@ -3,7 +3,6 @@
 #include "app/window/win32.h"
 
 #include "app/globals.h"
-#include "app/program.h"
 #include "app/window/interactive_sequencer.h"
 #include "app/window/main_window.h"
 
@@ -25,8 +24,8 @@ bool RunWindowPass(int* pExitCode) {
   return true;
 }
 
-int RunWindowMode(void* hInst) {
-  if (CreateMainWindow(static_cast<HINSTANCE>(hInst)) == nullptr) {
+int RunWindowMode(HINSTANCE hInst) {
+  if (CreateMainWindow(hInst) == nullptr) {
     MessageBoxW(nullptr, L"Could not create main window", L"Problem", MB_OK | MB_ICONERROR);
     return -1;
   }

@@ -18,7 +18,7 @@ bool LoadLanguageText(int base, int key, std::wstring& text) {
   return true;
 }
 
-std::wstring FormatText(const std::wstring& format, std::initializer_list<std::wstring> args) {
+std::wstring FormatText(const std::wstring& format, const std::vector<std::wstring>& args) {
   std::wstring result;
   auto next = args.begin();
   for (size_t i = 0; i < format.size(); ++i) {

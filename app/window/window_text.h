@@ -6,8 +6,8 @@
 
 #include "app/window/win32.h"
 
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 // String language + key, through szBuffer (at most 255 characters). False, and text left as
 // it was, when the language has no such string: the caller then applies nothing.
@@ -17,7 +17,7 @@ bool LoadLanguageText(int base, int key, std::wstring& text);
 
 // The format with each "%s" replaced by the next argument (an empty text when they run out)
 // and "%%" by "%"; no other conversion is interpreted. The result is cut to 255 characters.
-std::wstring FormatText(const std::wstring& format, std::initializer_list<std::wstring> args);
+std::wstring FormatText(const std::wstring& format, const std::vector<std::wstring>& args);
 
 // Between the program's narrow texts (file names, instrument replies: the ANSI code page) and
 // the window's wide ones.

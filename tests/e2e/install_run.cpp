@@ -34,6 +34,7 @@ cInstallRun::cInstallRun(bool bWineIn) : bWine(bWineIn), port(bWineIn ? 5 : 1) {
   folder.MakeFolder("files");
   if (!bWine) {
     szInstaller = HALVEX_INSTALLER;
+    szLimitedInstaller = HALVEX_INSTALLER_TEST;
     szLink = folder.GetPath() + "/ttyHALVEX";
     return;
   }
@@ -47,6 +48,7 @@ cInstallRun::cInstallRun(bool bWineIn) : bWine(bWineIn), port(bWineIn ? 5 : 1) {
     szUnavailable = "the Wine prefix is not prepared (scripts/lib/wine_env.sh wine_setup)";
   }
   szInstaller = szWinBuild + "/bin/halvex-installer.exe";
+  szLimitedInstaller = szWinBuild + "/bin/halvex-installer-test.exe";
   szLink = szWinBuild + "/ports/com" + std::to_string(port);
 }
 
@@ -103,11 +105,17 @@ stProcessResult cInstallRun::Run(
     const std::vector<std::pair<std::string, std::string>>& environment, int64_t timeoutMs) {
   std::vector<std::string> argv;
   std::vector<std::pair<std::string, std::string>> variables = environment;
+  // Short time limits need the test tree's build of the program: the shipped one always keeps
+  // its own.
+  std::string szProgram = szInstaller;
+  for (const auto& variable : environment) {
+    if (variable.first == "HALVEX_TEST_TIME_LIMIT_MS") szProgram = szLimitedInstaller;
+  }
   if (bWine) {
-    argv = {"wine", szInstaller};
+    argv = {"wine", szProgram};
     for (const auto& variable : WineEnvironment(szWinBuild)) variables.push_back(variable);
   } else {
-    argv = {szInstaller};
+    argv = {szProgram};
     variables.push_back({"HALVEX_COM" + std::to_string(port), szLink});
   }
   for (const std::string& argument : arguments) argv.push_back(argument);

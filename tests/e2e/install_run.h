@@ -42,7 +42,8 @@ class cInstallRun {
   std::string StoredPath(const std::string& name) const;
   std::string StoredBytes(const std::string& name) const;
 
-  // Runs the installer with the arguments after argument 0.
+  // Runs the installer with the arguments after argument 0. With HALVEX_TEST_TIME_LIMIT_MS in
+  // the environment it runs halvex-installer-test, the build that takes that limit.
   stProcessResult Run(const std::vector<std::string>& arguments,
                       const std::vector<std::pair<std::string, std::string>>& environment = {},
                       int64_t timeoutMs = 120000);
@@ -60,6 +61,7 @@ class cInstallRun {
   int port;
   std::string szUnavailable;
   std::string szInstaller;
+  std::string szLimitedInstaller;  // halvex-installer-test
   std::string szWinBuild;
   std::string szLink;
   cTempFolder folder;

@@ -228,6 +228,7 @@ TEST_F(TransferTest, StopTransferPausesClosesTheFileOnceAndSendsExit) {
   // The pause sleeps: it takes wall time, not processor time.
   const std::clock_t cpuStart = std::clock();
   const double seconds = SecondsOf([&] { EXPECT_TRUE(installer->StopTransfer()); });
+  EXPECT_TRUE(installer->ExitAcknowledged());
   const double cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
   EXPECT_GT(seconds, 1.8);
   EXPECT_LT(seconds, 3.5);

@@ -55,6 +55,7 @@ TEST(StringTables, EveryLanguageHoldsTheSameKeys) {
                        IDC_WAIT_RESTART_TEXT,
                        IDS_ERROR_CAPTION,
                        IDS_FILE_NOT_FOUND,
+                       IDS_TRANSFER_CUT,
                        IDD_INSTRUCTIONS,
                        IDC_INSTRUCTIONS_LINE1,
                        IDC_INSTRUCTIONS_LINE5,
@@ -85,9 +86,12 @@ TEST(StringTables, EveryLanguageHoldsTheSameKeys) {
                        IDS_STATUS_REBOOTING,
                        IDS_STATUS_COMPLETE,
                        IDS_STATUS_CHOOSE_PORT,
-                       IDS_STATUS_FAILED};
+                       IDS_STATUS_FAILED,
+                       IDS_STATUS_VERIFIED,
+                       IDS_STATUS_VERSION_DIFFERS,
+                       IDS_STATUS_UNCHECKED};
   for (UINT key : used) EXPECT_EQ(1u, english.count(key)) << "key " << key;
-  EXPECT_EQ(52u, english.size());
+  EXPECT_EQ(56u, english.size());
 
   for (UINT base : kBases) EXPECT_EQ(english, KeysOf(base)) << "language " << base;
 
@@ -117,6 +121,7 @@ TEST(StringTables, TextsFitTheBufferAndKeepTheirFormats) {
   EXPECT_EQ(L"%s", Conversions(Text(LANGUAGE_BASE_ENGLISH + IDC_PROGRESS_TEXT)));
   EXPECT_EQ(L"%s", Conversions(Text(LANGUAGE_BASE_ENGLISH + IDS_FILE_NOT_FOUND)));
   EXPECT_EQ(L"%s%s", Conversions(Text(LANGUAGE_BASE_ENGLISH + IDC_ABOUT_VERSION)));
+  EXPECT_EQ(L"%s%s", Conversions(Text(LANGUAGE_BASE_ENGLISH + IDS_STATUS_VERSION_DIFFERS)));
 }
 
 TEST(StringTables, TextsDecodeAsUnicode) {

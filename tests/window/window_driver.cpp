@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
 #include "app/window/interactive_sequencer.h"

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
 #include "app/window/port_name.h"

@@ -7,12 +7,13 @@
 #include <string>
 #include <thread>
 
+#include "app/connections.h"
 #include "app/globals.h"
-#include "app/program.h"
 #include "app/resources/resource.h"
 #include "app/window/interactive_sequencer.h"
 #include "app/window/stage_dialogs.h"
 #include "app/window/window_globals.h"
+#include "app/window/window_loop.h"
 #include "platform/clock.h"
 #include "support/pty_peer.h"
 #include "tests/window/window_driver.h"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
 #include "app/window/interactive_sequencer.h"
@@ -233,17 +234,20 @@ TEST_F(SimWindowTest, InstallSendsTheImageAndRefreshesTheWindow) {
   EXPECT_EQ(100, seen.maxProgress);
   EXPECT_GT(seen.progressSteps, 3);  // the bar moved on the way
   // The status texts in their order (a pass may show several at once).
+  // The last one: the instrument runs the image's version.
+  const std::wstring verified =
+      Fill(Expected(LANGUAGE_BASE_GERMAN, IDS_STATUS_VERIFIED), {L"1.2.3"});
   std::vector<std::wstring> wanted;
-  for (int key : {IDS_STATUS_WAITING_INSTALLER, IDS_STATUS_SENDING_FILE, IDS_STATUS_REBOOTING,
-                  IDS_STATUS_COMPLETE}) {
+  for (int key : {IDS_STATUS_WAITING_INSTALLER, IDS_STATUS_SENDING_FILE, IDS_STATUS_REBOOTING}) {
     wanted.push_back(Expected(LANGUAGE_BASE_GERMAN, key));
   }
+  wanted.push_back(verified);
   size_t next = 0;
   for (const std::wstring& status : seen.statuses) {
     if (next < wanted.size() && status == wanted[next]) next++;
   }
   EXPECT_EQ(wanted.size(), next);
-  EXPECT_EQ(Expected(LANGUAGE_BASE_GERMAN, IDS_STATUS_COMPLETE), window.Status());
+  EXPECT_EQ(verified, window.Status());
 
   // The instrument is back with the new image, and the window shows it.
   EXPECT_EQ(nullptr, hMessageDialog);
@@ -274,6 +278,11 @@ TEST_F(SimWindowTest, CancelDuringTheTransferStopsItAndTheRestartCanBeCancelled)
   EXPECT_EQ(INSTALL_REBOOTING, installPackageState);
   EXPECT_EQ(nullptr, hMessageDialog);
   EXPECT_FALSE(installer.TransferComplete());
+  // The user is told once what a cut transfer leaves.
+  ASSERT_EQ(1u, notices.Notices().size());
+  EXPECT_EQ(Expected(LANGUAGE_BASE_ENGLISH, IDS_TRANSFER_CUT),
+            Utf8ToWide(notices.Notices()[0].text));
+  EXPECT_TRUE(InteractiveRunFailed());
   // The restart is requested and waited for.
   ASSERT_TRUE(window.RunUntil([] { return ShownStage() == IDD_WAIT_RESTART; }, kSlowMs));
   EXPECT_EQ(INSTALL_RECONNECTING, installPackageState);
@@ -284,7 +293,7 @@ TEST_F(SimWindowTest, CancelDuringTheTransferStopsItAndTheRestartCanBeCancelled)
   ASSERT_TRUE(window.RunToRest(5000));
   EXPECT_EQ(nullptr, hMessageDialog);
   EXPECT_FALSE(window.IsEnabled(IDC_INSTALL));
-  EXPECT_NE(Expected(LANGUAGE_BASE_ENGLISH, IDS_STATUS_COMPLETE), window.Status());
+  EXPECT_EQ(Expected(LANGUAGE_BASE_ENGLISH, IDS_STATUS_FAILED), window.Status());
   EXPECT_EQ("<not stored>", Stored("cancelled_010900.bin"));
   RescueSimulator();
 }
@@ -333,7 +342,7 @@ TEST_F(SimWindowTest, AFailedTransferIsReportedAndNeverComplete) {
 
   const std::vector<sNotice> shown = notices.Notices();
   ASSERT_EQ(1u, shown.size());
-  EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_STATUS_FAILED), Utf8ToWide(shown[0].text));
+  EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_TRANSFER_CUT), Utf8ToWide(shown[0].text));
   EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_ERROR_CAPTION), Utf8ToWide(shown[0].caption));
   EXPECT_TRUE(InteractiveRunFailed());
   // The installer holds a file it never finished, so it does not restart: Cancel the wait.
@@ -342,4 +351,19 @@ TEST_F(SimWindowTest, AFailedTransferIsReportedAndNeverComplete) {
   EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_STATUS_FAILED), window.Status());
   EXPECT_EQ("<not stored>", Stored("shrinks_010500.bin"));
   RescueSimulator();
+}
+
+TEST_F(SimWindowTest, AnImageNameWithoutAVersionIsInstalledButNotChecked) {
+  cNoticeRecorder notices;
+  folder->WriteFile("packages/VSR450_B.pkg", Package("plain_01abcd.bin"));
+  folder->WriteFile("files/plain_01abcd.bin", RandomBytes(20000, 14));
+  cMainWindow window(LANGUAGE_BASE_ITALIAN);
+  ASSERT_TRUE(Connect(window));
+  ASSERT_EQ(L"VSR450_B.pkg", window.SelectedItem());
+  window.Click(IDC_INSTALL);
+  ASSERT_TRUE(window.RunToRest(kSlowMs));
+  EXPECT_EQ(Fill(Expected(LANGUAGE_BASE_ITALIAN, IDS_STATUS_UNCHECKED), {L"1.0.0"}),
+            window.Status());
+  EXPECT_FALSE(InteractiveRunFailed());
+  EXPECT_TRUE(notices.Notices().empty());
 }

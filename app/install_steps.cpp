@@ -1,0 +1,52 @@
+#include "app/install_steps.h"
+
+#include "app/connections.h"
+#include "app/globals.h"
+
+eTransferOutcome WaitCompletionStep() {
+  if (installer.TransferFailed()) {
+    installPackageState = INSTALL_GETTING_NEXT_FILE;
+    return TRANSFER_FAILED;
+  }
+  if (!installer.TransferComplete()) return TRANSFER_RUNNING;
+  installPackageState = GetScriptForFileType(fileType) != nullptr ? INSTALL_PREPARING_EXECUTE
+                                                                  : INSTALL_GETTING_NEXT_FILE;
+  return TRANSFER_COMPLETE;
+}
+
+bool PrepareExecuteStep() {
+  if (!installer.PrepareToExecuteFile()) return false;
+  installPackageState = INSTALL_EXECUTING;
+  return true;
+}
+
+bool ExecuteStep() {
+  const char* szScript = GetScriptForFileType(fileType);
+  if (szScript != nullptr && !installer.ExecuteFile(szScript)) return false;
+  installPackageState = INSTALL_GETTING_NEXT_FILE;
+  return true;
+}
+
+bool NextFileStep() {
+  if (fileType <= 0) {
+    installPackageState = INSTALL_REBOOTING;
+    return true;
+  }
+  if (!installer.IsRunning()) return false;
+  fileType--;
+  installPackageState = INSTALL_GETTING_FILE;
+  return true;
+}
+
+bool ExitInstallerStep(int& exitAttempts) {
+  // The exit word is what makes the instrument leave its installer: a lost one is sent again.
+  // One that was acknowledged is never repeated: after a stopped transfer the installer may
+  // have taken it for file data, and more would only add to the file.
+  if (!installer.ExitAcknowledged()) {
+    exitAttempts++;
+    if (!installer.Exit() && exitAttempts < MAX_EXIT_ATTEMPTS) return false;
+  }
+  installer.Disconnect();
+  installPackageState = INSTALL_RECONNECTING;
+  return true;
+}
