@@ -45,7 +45,8 @@ class cPtyPeer {
  public:
   // Bytes to write in answer to one received byte (empty: nothing).
   using ByteResponder = std::function<std::string(char byte)>;
-  // Bytes to write in answer to a line without a rule (empty: nothing).
+  // Bytes to write in answer to a line without a rule (empty: nothing). Called with the
+  // peer's lock held: it must not call the peer.
   using LineResponder = std::function<std::string(const std::string& line)>;
   // index counts the packets received so far, from 0.
   using PacketResponder = std::function<sAnswer(const sPacket& packet, size_t index)>;
