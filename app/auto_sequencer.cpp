@@ -26,7 +26,8 @@ struct stAutoRun {
   int64_t ctStateStart = 0;     // when the current state was entered
   int64_t ctLastAck = 0;        // when the installer last acknowledged a packet
   int exitAttempts = 0;
-  std::string model;  // the instrument's model, captured while connected
+  bool bPortLost = false;  // the port went away and has not come back yet
+  std::string model;       // the instrument's model, captured while connected
 };
 
 stAutoRun run;
@@ -165,6 +166,32 @@ bool InstallerWaitTooLong() {
   return true;
 }
 
+// While the port is gone the exit word waits for it, within the installer's limit, instead of
+// using up its attempts; after a time limit ran out it only gets its attempts.
+void Rebooting() {
+  const bool bWaitForPort = !run.bTimedOut;
+  if (ExitInstallerStep(run.exitAttempts, bWaitForPort)) return;
+  if (bWaitForPort && installer.IsPortLost() &&
+      platform::GetMonotonicMs() - run.ctStateStart > limits.installerAnswerMs) {
+    RunOutOfTime("the installer did not answer", limits.installerAnswerMs, INSTALL_REBOOTING);
+  }
+}
+
+// One line when the port goes away and one when it is back; the passes in between only wait.
+void ReportPort() {
+  const ePortChange change = WatchPort(run.bPortLost);
+  if (change == PORT_UNCHANGED) return;
+  char szLine[80];
+  const unsigned port = static_cast<unsigned>(chosen_com_settings.port);
+  if (change == PORT_LOST) {
+    std::snprintf(szLine, sizeof(szLine), "Lost COM%u!  Waiting for the port to return ...\r\n",
+                  port);
+  } else {
+    std::snprintf(szLine, sizeof(szLine), "COM%u is back.  Going on ...\r\n", port);
+  }
+  WriteOutput(szLine);
+}
+
 // The instrument is back after a run that delivered its image: is it running that image?
 void CheckVersion() {
   const stVersionCheck check = CheckInstrumentVersion(instrument, filename);
@@ -266,7 +293,7 @@ bool UpdateAuto() {
       if (!NextFileStep()) InstallerWaitTooLong();
       break;
     case INSTALL_REBOOTING:
-      ExitInstallerStep(run.exitAttempts);
+      Rebooting();
       break;
     case INSTALL_RECONNECTING:
       Reconnecting();
@@ -274,6 +301,8 @@ bool UpdateAuto() {
   }
 
   if (installer.Update()) run.ctLastAck = platform::GetMonotonicMs();
+  // A run that has ended waits for nothing.
+  if (installPackageState != INSTALL_IDLE) ReportPort();
   return true;
 }
 

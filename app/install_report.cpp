@@ -9,6 +9,8 @@
 void ReportInstallStep(eInstallPackageState state, eInstallPackageState old, bool bEndKnown,
                        bool bFailed) {
   if (state == INSTALL_WAITING_COMPLETION) {
+    // While the port is gone the passes only wait for it: no step, no line.
+    if (installer.IsPortLost()) return;
     char szLine[64];
     std::snprintf(szLine, sizeof(szLine), " Transfer %3.2f%%\r\n",
                   static_cast<double>(installer.GetProgressPercent()));

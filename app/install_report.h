@@ -5,10 +5,10 @@
 #include "app/install_state.h"
 
 // The line of one step: in Waiting completion the progress (" Transfer %3.2f%%"), on every
-// step; otherwise only when the state differs from the old one: " <state> ...", or at the
-// return from Reconnecting to Idle " Done!" (no line end), " Installation failed!" when the
-// image did not reach the instrument, and nothing when bEndKnown is false (the instrument did
-// not come back). A change to Idle from any other state writes nothing.
+// step that the installer's port is there for; otherwise only when the state differs from the old
+// one: " <state> ...", or at the return from Reconnecting to Idle " Done!" (no line end), "
+// Installation failed!" when the image did not reach the instrument, and nothing when bEndKnown is
+// false (the instrument did not come back). A change to Idle from any other state writes nothing.
 void ReportInstallStep(eInstallPackageState state, eInstallPackageState old, bool bEndKnown,
                        bool bFailed);
 

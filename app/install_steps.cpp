@@ -38,15 +38,30 @@ bool NextFileStep() {
   return true;
 }
 
-bool ExitInstallerStep(int& exitAttempts) {
+bool ExitInstallerStep(int& exitAttempts, bool bWaitForPort) {
   // The exit word is what makes the instrument leave its installer: a lost one is sent again.
   // One that was acknowledged is never repeated: after a stopped transfer the installer may
   // have taken it for file data, and more would only add to the file.
-  if (!installer.ExitAcknowledged()) {
-    exitAttempts++;
-    if (!installer.Exit() && exitAttempts < MAX_EXIT_ATTEMPTS) return false;
+  if (!installer.ExitAcknowledged() && !installer.Exit()) {
+    if (bWaitForPort && installer.IsPortLost()) return false;
+    if (++exitAttempts < MAX_EXIT_ATTEMPTS) return false;
   }
   installer.Disconnect();
   installPackageState = INSTALL_RECONNECTING;
   return true;
+}
+
+ePortChange WatchPort(bool& bLost) {
+  // The port changes hands between the two connections: "back" needs one of them to have it
+  // open again, not merely neither of them to miss it.
+  const bool bGone = installer.IsPortLost() || instrument.IsPortLost();
+  if (!bLost && bGone) {
+    bLost = true;
+    return PORT_LOST;
+  }
+  if (bLost && !bGone && (installer.IsPortOpen() || instrument.IsPortOpen())) {
+    bLost = false;
+    return PORT_BACK;
+  }
+  return PORT_UNCHANGED;
 }

@@ -3,11 +3,14 @@
 //
 // Recoverable runs draw random line faults (refusals, lost packets, garbage before answers,
 // late answers well below the 2 s wait, slow installer start, slow reboot) and a random image
-// size (0, multiples of the 16384-byte chunk, one byte either side, anything); each must end
-// " Done!" with exit status 0, the image stored byte for byte and no protocol violation.
+// size (0, multiples of the 16384-byte chunk, one byte either side, anything); every fourth
+// one also has its port unplugged at a random point after the instrument was told to start its
+// installer, and plugged in again 0.1 to 3 s later. Each must end " Done!" with exit status 0,
+// the image stored byte for byte and no protocol violation.
 // Unrecoverable runs (the line hangs up mid-transfer, the installer never starts, the
-// instrument never comes back, the image is cut short while it is sent) must end with a
-// failure line and a non-zero status within their time limits, never " Done!".
+// instrument never comes back, the image is cut short while it is sent, the port is unplugged
+// for good inside the image) must end with a failure line and a non-zero status within their
+// time limits, never " Done!"; the unplugged one must wait quietly (one line about the port).
 //
 //   halvex-soak [runs] [seed] [--unrecoverable N] [--parallel N] [--limit-ms N] [--only I]
 //               [--max-size BYTES] [--results FILE] [--installer PATH]
@@ -35,10 +38,27 @@
 
 namespace {
 
-enum eKind { KIND_RECOVERABLE, KIND_HANGUP, KIND_NEVER_STARTS, KIND_NEVER_RETURNS, KIND_TRUNCATED };
-const char* const KIND_NAMES[] = {"recoverable", "hang-up mid-transfer", "installer never starts",
-                                  "instrument never returns", "image cut during transfer"};
-constexpr int KIND_COUNT = 5;
+enum eKind {
+  KIND_RECOVERABLE,
+  KIND_UNPLUG_REPLUG,  // recoverable too
+  KIND_HANGUP,
+  KIND_NEVER_STARTS,
+  KIND_NEVER_RETURNS,
+  KIND_TRUNCATED,
+  KIND_UNPLUGGED
+};
+const char* const KIND_NAMES[] = {"recoverable",
+                                  "unplugged and plugged in",
+                                  "hang-up mid-transfer",
+                                  "installer never starts",
+                                  "instrument never returns",
+                                  "image cut during transfer",
+                                  "unplugged for good"};
+constexpr int KIND_COUNT = 7;
+constexpr int FIRST_UNRECOVERABLE = KIND_HANGUP;
+// Bytes of the command interpreter's part of a run (handshake, identification, versions,
+// "INSTALL"), with room: an unplug after this many bytes comes once the installer was asked for.
+constexpr int64_t INTERPRETER_BYTES = 100;
 
 const char* const PACKAGE = "VSR450_soak.pkg";
 const char* const IMAGE = "main_020105.bin";
@@ -80,12 +100,18 @@ std::string Describe(const sPlan& plan) {
   char szText[400];
   std::snprintf(szText, sizeof(szText),
                 "#%d %s: size %llu, nak every %d, lose every %d, garbage %s, answer delay %d ms, "
-                "installer start %d ms, boot %d ms%s",
+                "installer start %d ms, boot %d ms%s%s",
                 plan.index, KIND_NAMES[plan.kind], static_cast<unsigned long long>(plan.size),
                 f.nakEvery, f.dropAckEvery, f.bGarbageBeforeAck ? "yes" : "no", f.ackDelayMs,
                 plan.options.installerStartMs, plan.options.bootMs,
                 f.hangupAfterBytes >= 0
                     ? (", hang-up after " + std::to_string(f.hangupAfterBytes) + " bytes").c_str()
+                    : "",
+                f.unplugAfterBytes >= 0
+                    ? (", unplug after " + std::to_string(f.unplugAfterBytes) + " bytes" +
+                       (f.replugAfterMs >= 0 ? " for " + std::to_string(f.replugAfterMs) + " ms"
+                                             : " for good"))
+                          .c_str()
                     : "");
   return szText;
 }
@@ -137,7 +163,8 @@ sPlan MakePlan(const sSettings& settings, int index, int unrecoverable) {
   o.bootMs = 100 + static_cast<int>(random() % 3500);
   // The unrecoverable runs come first, the kinds in turn.
   if (index < unrecoverable) {
-    plan.kind = static_cast<eKind>(1 + index % (KIND_COUNT - 1));
+    plan.kind =
+        static_cast<eKind>(FIRST_UNRECOVERABLE + index % (KIND_COUNT - FIRST_UNRECOVERABLE));
     plan.size = 200000 + random() % 100000;
     o.installerStartMs = 100 + static_cast<int>(random() % 1000);
     o.bootMs = 100 + static_cast<int>(random() % 1000);
@@ -159,6 +186,9 @@ sPlan MakePlan(const sSettings& settings, int index, int unrecoverable) {
         plan.truncateAfterPackets = 6 + static_cast<int>(random() % 20);
         plan.truncateTo = random() % 2 == 0 ? 0 : random() % plan.size;
         break;
+      case KIND_UNPLUGGED:
+        o.faults.unplugAfterBytes = 2000 + static_cast<int64_t>(random() % (plan.size / 2));
+        break;
       default:
         break;
     }
@@ -170,6 +200,14 @@ sPlan MakePlan(const sSettings& settings, int index, int unrecoverable) {
   if (random() % 2) o.faults.dropAckEvery = 5 + static_cast<int>(random() % 9);
   o.faults.bGarbageBeforeAck = random() % 2 == 0;
   if (random() % 2) o.faults.ackDelayMs = 10 + static_cast<int>(random() % 490);
+  if ((index - unrecoverable) % 4 == 3) {
+    // Anywhere from the installer's first question to the instrument's return: the image's
+    // bytes, a packet header per chunk, the commands around them.
+    plan.kind = KIND_UNPLUG_REPLUG;
+    const uint64_t conversation = plan.size + 8 * ((plan.size + 16383) / 16384) + 100;
+    o.faults.unplugAfterBytes = INTERPRETER_BYTES + static_cast<int64_t>(random() % conversation);
+    o.faults.replugAfterMs = 100 + static_cast<int>(random() % 2900);
+  }
   return plan;
 }
 
@@ -193,11 +231,13 @@ sOutcome Run(const sSettings& settings, const sPlan& plan) {
   options.szStoreDir = folder.Path() + "/instrument";
   options.szLogPath = folder.Path() + "/sim.log";
   sim::cSimEngine engine(options);
-  if (!engine.Start()) {
+  // The program opens the link: after a replug only the link leads to the new pty.
+  const std::string link = folder.Path() + "/ttyHALVEX";
+  if (!engine.Start(link)) {
     outcome.why = "the simulator did not start: " + engine.GetError();
     return outcome;
   }
-  const bool bRecoverable = plan.kind == KIND_RECOVERABLE;
+  const bool bRecoverable = plan.kind < FIRST_UNRECOVERABLE;
   const int64_t limitMs = bRecoverable ? 60000 : settings.limitMs;
   // The longest an unrecoverable run may take: two waits of the limit (for the installer or
   // an acknowledgement, and for the instrument's return), the exit word's attempts and the
@@ -206,8 +246,7 @@ sOutcome Run(const sSettings& settings, const sPlan& plan) {
   bench::cChild child;
   const std::string image = folder.Path() + "/files/" + IMAGE;
   if (!child.Start({settings.installer, "-AUTO", "-PORT=COM1"},
-                   {{"HALVEX_COM1", engine.GetSlavePath()},
-                    {"HALVEX_TEST_TIME_LIMIT_MS", std::to_string(limitMs)}},
+                   {{"HALVEX_COM1", link}, {"HALVEX_TEST_TIME_LIMIT_MS", std::to_string(limitMs)}},
                    folder.Path())) {
     outcome.why = "halvex-installer did not start";
     return outcome;
@@ -242,6 +281,10 @@ sOutcome Run(const sSettings& settings, const sPlan& plan) {
       outcome.bMismatch = bDone || child.GetExitStatus() == 0;
     }
     if (outcome.violations > 0) why += "violation: " + records.GetViolations()[0] + "; ";
+    if (plan.kind == KIND_UNPLUG_REPLUG &&
+        (outcome.counts.faultUnplugs != 1 || outcome.counts.faultReplugs != 1)) {
+      why += "the port was not unplugged and plugged in again; ";
+    }
   } else {
     const bool bFailureLine =
         Contains(out, "Time limit:") || Contains(out, "failed!") || Contains(out, "Unable to");
@@ -259,6 +302,14 @@ sOutcome Run(const sSettings& settings, const sPlan& plan) {
       why += "took " + std::to_string(outcome.elapsedMs) + " ms, above " + std::to_string(boundMs) +
              " ms; ";
     }
+    if (plan.kind == KIND_UNPLUGGED) {
+      // The wait is quiet: one line about the port, no line per attempt.
+      if (outcome.counts.faultUnplugs != 1) why += "the port was not unplugged; ";
+      if (!Contains(out, "Lost COM1!") || out.find("Lost COM1!") != out.rfind("Lost COM1!")) {
+        why += "not exactly one line about the lost port; ";
+      }
+      if (out.size() > 4000 || !child.GetErr().empty()) why += "not quiet while waiting; ";
+    }
     if (plan.kind == KIND_TRUNCATED) {
       if (!bCut) why += "the image was not cut during the transfer; ";
       if (!records.GetFiles().empty()) {
@@ -266,6 +317,10 @@ sOutcome Run(const sSettings& settings, const sPlan& plan) {
         outcome.bMismatch = true;
       }
     }
+  }
+  // A port that merely falls silent (or answers late) is never taken for one that vanished.
+  if (outcome.counts.faultUnplugs == 0 && Contains(out, "Lost COM")) {
+    why += "a silent or slow line was taken for a lost port; ";
   }
   if (std::getenv("HALVEX_SOAK_SHOW")) why += "(shown) ";
   outcome.bOk = why.empty();
@@ -362,6 +417,7 @@ int main(int argc, char** argv) {
   int64_t longest[KIND_COUNT] = {};
   long long naks = 0, lost = 0, garbage = 0, delayed = 0, slowStarts = 0, slowBoots = 0;
   long long hangups = 0, neverStarted = 0, withheld = 0, cuts = 0, packets = 0, mismatches = 0;
+  long long unplugs = 0, replugs = 0;
   for (size_t i = 0; i < plans.size(); ++i) {
     const sPlan& plan = plans[i];
     const sOutcome& outcome = outcomes[i];
@@ -375,14 +431,17 @@ int main(int argc, char** argv) {
     hangups += outcome.counts.faultHangups;
     neverStarted += outcome.counts.faultInstallerNeverStarted;
     withheld += outcome.counts.faultRebootsWithheld;
+    unplugs += outcome.counts.faultUnplugs;
+    replugs += outcome.counts.faultReplugs;
     packets += outcome.counts.packetsReceived;
-    if (plan.kind == KIND_RECOVERABLE && plan.options.installerStartMs > 2000) slowStarts++;
-    if (plan.kind == KIND_RECOVERABLE && plan.options.bootMs > 2000) slowBoots++;
+    const bool bRecoverable = plan.kind < FIRST_UNRECOVERABLE;
+    if (bRecoverable && plan.options.installerStartMs > 2000) slowStarts++;
+    if (bRecoverable && plan.options.bootMs > 2000) slowBoots++;
     if (plan.kind == KIND_TRUNCATED) cuts++;
     if (outcome.bMismatch) mismatches++;
   }
   const long long faults = naks + lost + garbage + delayed + slowStarts + slowBoots + hangups +
-                           neverStarted + withheld + cuts;
+                           neverStarted + withheld + cuts + unplugs;
   const long long resends = naks + lost;
   int failed = 0;
   std::printf("\n%-28s %6s %6s %12s\n", "kind", "runs", "passed", "longest (s)");
@@ -395,17 +454,19 @@ int main(int argc, char** argv) {
   std::printf(
       "\nfaults injected: %lld (refusals %lld, lost packets %lld, garbage before answers %lld, "
       "late answers %lld, installer starts over 2 s %lld, reboots over 2 s %lld, hang-ups %lld, "
-      "installers never started %lld, instruments never back %lld, images cut %lld)\n",
+      "installers never started %lld, instruments never back %lld, images cut %lld, ports "
+      "unplugged %lld, of them plugged in again %lld)\n",
       faults, naks, lost, garbage, delayed, slowStarts, slowBoots, hangups, neverStarted, withheld,
-      cuts);
+      cuts, unplugs, replugs);
   std::printf("packets the instrument received: %lld\n", packets);
   std::printf("runs %zu\nfaults %lld\nresends %lld\nmismatches %lld\nfailed %d\n", plans.size(),
               faults, resends, mismatches, failed);
   if (!settings.results.empty()) {
     FILE* results = std::fopen(settings.results.c_str(), "a");
     if (results != nullptr) {
-      const char* const tags[] = {"recoverable", "hangup", "never-starts", "never-returns",
-                                  "image-cut"};
+      const char* const tags[] = {"recoverable",       "unplug-replug", "hangup",
+                                  "never-starts",      "never-returns", "image-cut",
+                                  "unplugged-for-good"};
       for (int k = 0; k < KIND_COUNT; ++k) {
         if (runs[k] == 0) continue;
         std::fprintf(results, "%s soak:%s %d/%d\n", passed[k] == runs[k] ? "PASS" : "FAIL", tags[k],

@@ -13,7 +13,9 @@ cSerial::cSerial()
       protocol(PROTOCOL_PLAIN),
       bErrorOccurred(false),
       szErrorString{0},
-      bConnected(false) {}
+      bConnected(false),
+      bLost(false),
+      ctReopenTime(0) {}
 
 cSerial::~cSerial() {
   Disconnect();
@@ -22,6 +24,49 @@ cSerial::~cSerial() {
 void cSerial::SetError(const char* format) {
   bErrorOccurred = true;
   std::snprintf(szErrorString, sizeof(szErrorString), format, szComport[port]);
+}
+
+void cSerial::SetClosedError() {
+  SetError(bLost ? "Error: device lost:%s" : "Error: port not initialized:%s");
+}
+
+bool cSerial::CheckLost() {
+  if (!bConnected || !device.IsLost()) return false;
+  // The handle of a removed device stays dead even when the device returns.
+  device.Close();
+  bConnected = false;
+  bLost = true;
+  ctReopenTime = platform::GetMonotonicMs();
+  SetError("Error: device lost:%s");
+  return true;
+}
+
+bool cSerial::MarkLost() {
+  if (!IsValidPort(port)) return false;
+  if (bConnected) device.Close();
+  bConnected = false;
+  bLost = true;
+  ctReopenTime = platform::GetMonotonicMs();
+  return true;
+}
+
+bool cSerial::Recover() {
+  if (!bLost) return bConnected;
+  const int64_t ctNow = platform::GetMonotonicMs();
+  const int64_t ctDue = ctReopenTime + PORT_REOPEN_INTERVAL_MS;
+  if (ctNow < ctDue) {
+    const int64_t wait = ctDue - ctNow;
+    platform::SleepMs(wait < PORT_WAIT_SLICE_MS ? static_cast<unsigned>(wait) : PORT_WAIT_SLICE_MS);
+    return false;
+  }
+  return Reopen();
+}
+
+bool cSerial::Reopen() {
+  if (bConnected) return true;
+  if (Initialize(port, baud, address, protocol, false)) return true;
+  MarkLost();
+  return false;
 }
 
 bool cSerial::Initialize(ePort newPort, eBaud newBaud, char newAddress, eProtocol newProtocol,
@@ -53,10 +98,12 @@ bool cSerial::Initialize(ePort newPort, eBaud newBaud, char newAddress, eProtoco
     return false;
   }
   bConnected = true;
+  bLost = false;
   return true;
 }
 
 bool cSerial::Disconnect() {
+  bLost = false;
   if (!bConnected) return false;
   device.Close();
   bConnected = false;
@@ -65,12 +112,16 @@ bool cSerial::Disconnect() {
 
 bool cSerial::Reconnect() {
   if (bConnected) return true;
-  return Initialize(port, baud, address, protocol, true);
+  // A port known to be gone is tried quietly: its loss was reported when it began.
+  if (bLost) return Reopen();
+  if (Initialize(port, baud, address, protocol, true)) return true;
+  MarkLost();
+  return false;
 }
 
 bool cSerial::Write(const char* text) {
   if (!bConnected) {
-    SetError("Error: port not initialized:%s");
+    SetClosedError();
     return false;
   }
   char szLine[MAX_BUFF_LEN];
@@ -84,7 +135,7 @@ bool cSerial::Write(const char* text) {
     return false;
   }
   if (device.Write(szLine, length) != length) {
-    SetError("Error: write length error:%s");
+    if (!CheckLost()) SetError("Error: write length error:%s");
     return false;
   }
   return true;
@@ -92,7 +143,7 @@ bool cSerial::Write(const char* text) {
 
 bool cSerial::WriteN(const char* data, int n) {
   if (!bConnected) {
-    SetError("Error: port not initialized:%s");
+    SetClosedError();
     return false;
   }
   if (n < 0) {
@@ -102,6 +153,8 @@ bool cSerial::WriteN(const char* data, int n) {
   if (n == 0) return true;
   const int written = device.Write(data, n);
   if (written != n) {
+    // A lost device is no write fault to show: its loss is reported once, by the owner.
+    if (CheckLost()) return false;
     SetError("Error: write length error:%s");
     char szText[32];
     std::snprintf(szText, sizeof(szText), "WriteNErr %d", written < 0 ? 0 : written);
@@ -112,7 +165,7 @@ bool cSerial::WriteN(const char* data, int n) {
 }
 
 bool cSerial::Flush() {
-  if (bConnected) device.Drain();
+  if (bConnected && !device.Drain()) CheckLost();
   return true;
 }
 
@@ -120,7 +173,7 @@ char* cSerial::Read() {
   static char szResponse[MAX_BUFF_LEN];
   bErrorOccurred = false;
   if (!bConnected) {
-    SetError("Error: port not initialized:%s");
+    SetClosedError();
     return szErrorString;
   }
   // Received bytes are counted with an index: a NUL byte on the line is data too.
@@ -133,7 +186,7 @@ char* cSerial::Read() {
     }
     char byte = 0;
     if (device.Read(&byte, 1) != 1) {
-      SetError("Error: read timeout:%s");
+      if (!CheckLost()) SetError("Error: read timeout:%s");
       return szErrorString;
     }
     if (count == 0 && (byte == '\r' || byte == '\n')) continue;
@@ -146,7 +199,7 @@ char* cSerial::Read() {
 bool cSerial::ReadN(char* dest, int n, float seconds) {
   bErrorOccurred = false;
   if (!bConnected) {
-    SetError("Error: port not initialized:%s");
+    SetClosedError();
     return false;
   }
   if (n < 0) {
@@ -157,6 +210,7 @@ bool cSerial::ReadN(char* dest, int n, float seconds) {
   int64_t ctStart = platform::GetMonotonicMs();
   while (n > 0) {
     const int count = device.Read(dest, n);
+    if (count < 0 && CheckLost()) return false;
     if (count > 0) {
       dest += count;
       n -= count;
@@ -181,10 +235,10 @@ char* cSerial::ReadStripTerm() {
 
 bool cSerial::PurgeRx() {
   if (!bConnected) {
-    SetError("Error: port not initialized:%s");
+    SetClosedError();
     return true;
   }
-  device.PurgeRx();
+  if (!device.PurgeRx()) CheckLost();
   return true;
 }
 

@@ -7,6 +7,11 @@
 
 constexpr int MAX_BUFF_LEN = 256;
 constexpr int MAX_ERROR_LEN = 64;
+// A port whose device is gone is opened again at most this often.
+constexpr int64_t PORT_REOPEN_INTERVAL_MS = 2000;
+// The longest Recover() sleeps: a caller that repeats its step gets control back this often
+// (the window handles its messages, a time limit is checked).
+constexpr unsigned PORT_WAIT_SLICE_MS = 200;
 
 class cSerial : public cComm {
  public:
@@ -19,7 +24,11 @@ class cSerial : public cComm {
   // failure is shown in a message box. A port outside 0 to 16 is refused.
   bool Initialize(ePort port, eBaud baud, char address, eProtocol protocol, bool bShowError);
 
+  // Closes the port; a port waiting for its device stops waiting.
   bool Disconnect() override;
+  // Open: true at once. Closed: opens it with the last settings. A failure is shown once (when
+  // the port was not already known to be gone); then the port counts as gone and later
+  // attempts are quiet until it opens.
   bool Reconnect() override;
   bool IsConnected() override { return bConnected; }
   int GetType() override { return 0; }
@@ -40,8 +49,27 @@ class cSerial : public cComm {
   ePort GetPort() const { return port; }
   eBaud GetBaud() const { return baud; }
 
+  // The device went away under an open port (or the port did not open again): the channel has
+  // closed its dead handle, reports "Error: device lost:<port>" and waits for the device to
+  // return. A merely silent line is never taken for this.
+  bool IsLost() const { return bLost; }
+  // Takes the port as gone: the owner knows it was there a moment ago, and Recover() opens it
+  // as it returns. False for a port that was never given.
+  bool MarkLost();
+  // Opens the port again with the last settings, quietly; one that does not open counts as
+  // gone. True when it is open.
+  bool Reopen();
+  // One step of waiting for a lost port: opens it again with the last settings, quietly, when
+  // PORT_REOPEN_INTERVAL_MS have passed since the loss or the last attempt; otherwise sleeps
+  // until then (at most PORT_WAIT_SLICE_MS). True when the port is open.
+  bool Recover();
+
  private:
   void SetError(const char* format);
+  // Called after every device operation: a device found gone closes the port for good.
+  bool CheckLost();
+  // The error of an operation on a closed port.
+  void SetClosedError();
 
   platform::cSerialDevice device;
   ePort port;
@@ -51,6 +79,8 @@ class cSerial : public cComm {
   bool bErrorOccurred;
   char szErrorString[MAX_ERROR_LEN];
   bool bConnected;
+  bool bLost;
+  int64_t ctReopenTime;  // the loss or the last attempt to open the port again
 };
 
 #endif

@@ -42,7 +42,7 @@ size_t GetLineWritten() {
 
 namespace platform {
 
-cSerialDevice::cSerialDevice() : fd(-1) {}
+cSerialDevice::cSerialDevice() : fd(-1), bLost(false) {}
 
 cSerialDevice::~cSerialDevice() {
   Close();
@@ -90,6 +90,7 @@ bool cSerialDevice::PurgeRx() {
 }
 
 void cSerialDevice::Close() {
+  bLost = false;  // the fuzz input never vanishes: reading past its end is a silent line
   fd = -1;
 }
 

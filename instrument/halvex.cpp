@@ -82,12 +82,12 @@ bool cHalvexInstrument::Reconnect() {
   }
   if (comm == nullptr) return bConnected;
   if (!comm->IsConnected()) {
-    // A port that is missing is tried again only every 2 s: each failed opening is reported
-    // to the user.
+    // A port that is missing is tried again only every 2 s, and quietly: the caller reports a
+    // port that is gone once, not once per attempt.
     if (bReopenTried && ctNow - ctReopenTime <= RECONNECT_INTERVAL_MS) return bConnected;
     bReopenTried = true;
     ctReopenTime = ctNow;
-    if (!comm->Reconnect()) return bConnected;
+    if (!(comm == &serial ? serial.Reopen() : comm->Reconnect())) return bConnected;
     ctStartTime = platform::GetMonotonicMs();
     return bConnected;
   }

@@ -22,6 +22,7 @@ cHalvexInstaller::cHalvexInstaller()
       chunkLength(0),
       bytesSent(0),
       bReadNextChunk(false),
+      bMarkerUnconfirmed(false),
       szRemoteFile{0},
       transferBuffer{0},
       szHandshake{0},
@@ -33,17 +34,37 @@ cHalvexInstaller::~cHalvexInstaller() {
 
 bool cHalvexInstaller::Connect(ePort port, eBaud baud) {
   bConnected = false;
+  bMarkerUnconfirmed = false;
   bExitAcknowledged = false;
   if (serial.Initialize(port, baud, '*', PROTOCOL_PLAIN, true)) {
     comm = &serial;
     bConnected = true;
+    return true;
   }
-  return bConnected;
+  // The instrument connection let go of this port a moment ago: one that does not open now
+  // went away with its adapter, and is opened again as it returns.
+  if (serial.MarkLost()) {
+    comm = &serial;
+    bConnected = true;
+  }
+  return false;
+}
+
+bool cHalvexInstaller::PortReady() {
+  if (!bConnected) return false;
+  if (!PortLost()) return true;
+  if (!serial.Recover()) return false;
+  if (bMarkerUnconfirmed) {
+    const char marker[4] = {0, 0, 0, 0};
+    if (!comm->WriteN(marker, 4)) return false;
+  }
+  return true;
 }
 
 bool cHalvexInstaller::Disconnect() {
   if (!bConnected) return false;
   bConnected = false;
+  bMarkerUnconfirmed = false;
   comm->Disconnect();
   return true;
 }
@@ -172,6 +193,7 @@ bool cHalvexInstaller::EndTransfer() {
   uint64_t size = 0;
   if (!platform::GetOpenFileSize(fpLocalFile, size) || size != fileSize) return FailTransfer();
   if (!WriteEndOfFile()) return false;
+  bMarkerUnconfirmed = true;
   CloseLocalFile();
   bTransferComplete = true;
   transferState = TRANSFER_IDLE;
@@ -191,7 +213,7 @@ bool cHalvexInstaller::WriteEndOfFile() {
   // The marker is the 4 zero bytes of a zero length; nothing answers it. Unlike
   // WritePacket(data, 0), this tells whether the bytes went out, so a marker that could not be
   // written is written again on the next step instead of being taken as the end.
-  if (!bConnected) return false;
+  if (!PortReady()) return false;
   const char marker[4] = {0, 0, 0, 0};
   return comm->WriteN(marker, 4);
 }

@@ -80,7 +80,8 @@ class cHalvexInstaller {
 
   // Connection and commands.
 
-  // Opens the port (a connection already open is reopened).
+  // Opens the port (a connection already open is reopened). True when it opened. A port that
+  // does not open is waited for like a lost one: the exchanges open it as it returns.
   bool Connect(ePort port, eBaud baud);
   bool Disconnect();
   bool IsRunning();
@@ -107,6 +108,12 @@ class cHalvexInstaller {
   // size after InitializeTransfer. Cleared by the next InitializeTransfer.
   bool TransferFailed() const { return bTransferFailed; }
   float GetProgressPercent() const { return bConnected ? fProgressPercent : 0.0f; }
+  // The port went away during the connection. Every exchange then waits for it instead (at
+  // most PORT_WAIT_SLICE_MS a call, reopening it every PORT_REOPEN_INTERVAL_MS) and fails
+  // quietly; once it is back the transfer goes on where it stood.
+  bool IsPortLost() const { return bConnected && PortLost(); }
+  // Connected with the port open.
+  bool IsPortOpen() { return bConnected && comm != nullptr && comm->IsConnected(); }
   // Waits STOP_DELAY, drops the transfer, closes the local file and sends CMD_EXIT. True when
   // the exit word was acknowledged.
   bool StopTransfer();
@@ -121,6 +128,10 @@ class cHalvexInstaller {
   void CloseLocalFile();
   void Report(const char* text, bool bToStandardError);
   void Answer(char byte);
+  bool PortLost() const { return comm == &serial && serial.IsLost(); }
+  // True when an exchange may go on the line. A lost port is waited for here; once it is back,
+  // an end-of-file marker that may have gone with it is sent again first.
+  bool PortReady();
 
   eTransferState transferState;
   int64_t ctHandshakeStart;
@@ -137,6 +148,9 @@ class cHalvexInstaller {
   uint32_t chunkLength;
   uint32_t bytesSent;
   bool bReadNextChunk;
+  // An end-of-file marker went out and no packet was acknowledged since. The marker has no
+  // answer, so a loss of the port in this time may have taken it: it is sent once more.
+  bool bMarkerUnconfirmed;
   char szRemoteFile[MAX_REMOTE_NAME_LEN];
   char transferBuffer[MAX_PACKET_LEN];
   char szHandshake[HANDSHAKE_BUFFER_LEN];

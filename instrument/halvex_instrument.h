@@ -55,8 +55,13 @@ class cHalvexInstrument {
   bool Connect(ePort port, eBaud baud, bool bShowError);
   bool Disconnect();
   // One step of waiting for a rebooted instrument: reopens a closed port at most every 2 s
-  // and repeats the handshake at most every 2 s. Returns IsConnected().
+  // (quietly: a port that is gone is the caller's to report, see IsPortLost) and repeats the
+  // handshake at most every 2 s. Returns IsConnected().
   bool Reconnect();
+  // The connection's port is gone (its device went away, or it did not open again).
+  bool IsPortLost() const { return comm == &serial && serial.IsLost(); }
+  // The connection's port is open (whether or not an instrument answered on it).
+  bool IsPortOpen() { return comm != nullptr && comm->IsConnected(); }
   // Reads and parses the identification, then the versions.
   bool Initialize();
   // "VERSIONS?": fills the three version texts; false when the reply holds no MAIN version.

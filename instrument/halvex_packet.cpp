@@ -51,7 +51,7 @@ uint32_t SignedSum(const char* data, int length) {
 }  // namespace
 
 bool cHalvexInstaller::WritePacket(const char* data, int length) {
-  if (!bConnected) return false;
+  if (!PortReady()) return false;
   // A negative length is refused before anything reaches the line: the installer would read
   // it as a huge count and wait for data that never comes.
   if (length < 0) return false;
@@ -75,7 +75,12 @@ bool cHalvexInstaller::CheckHandshake() {
     szHandshake[0] = 0;
     comm->ReadN(szHandshake, 1, HANDSHAKE_BYTE_TIMEOUT);
     if (comm->ErrorOccurred()) szHandshake[0] = NAK_CHAR;
-    if (szHandshake[0] == ACK_CHAR) return true;
+    if (szHandshake[0] == ACK_CHAR) {
+      bMarkerUnconfirmed = false;
+      return true;
+    }
+    // A port that went away answers nothing more: the packet is sent again once it is back.
+    if (PortLost()) return false;
     // "N" and every other byte are skipped: a refusal does not end the wait.
     fHandshakeElapsed = static_cast<float>(platform::GetMonotonicMs() - ctHandshakeStart) / 1000.0f;
   }
@@ -99,7 +104,7 @@ void cHalvexInstaller::Answer(char byte) {
 }
 
 bool cHalvexInstaller::ReadPacket(char* data, int* length) {
-  if (!bConnected) return false;
+  if (!PortReady()) return false;
   int attempts = 0;  // checksum failures
   int errors = 0;    // length and read errors
   for (;;) {
@@ -124,6 +129,7 @@ bool cHalvexInstaller::ReadPacket(char* data, int* length) {
       return false;
     }
     if (!comm->ReadN(field, 4, PACKET_READ_TIMEOUT)) {
+      if (PortLost()) return false;  // the packet went with the port; nothing to report
       Report("read error get checksum", false);
       Answer(NAK_CHAR);
       ++errors;
@@ -131,6 +137,7 @@ bool cHalvexInstaller::ReadPacket(char* data, int* length) {
     }
     const uint32_t checksum = GetLittleEndian(field);
     if (!comm->ReadN(data, *length, PACKET_READ_TIMEOUT)) {
+      if (PortLost()) return false;
       Report("read error get data", false);
       Answer(NAK_CHAR);
       ++errors;

@@ -3,6 +3,10 @@
 // Read contract (both implementations): return at once with the bytes already received; if
 // none, wait up to SERIAL_READ_TIMEOUT_MS for the first byte and return as soon as one
 // arrives; after that much silence return 0 bytes.
+//
+// A device that is gone (a USB adapter pulled or reset, a pty whose other end closed) is told
+// from a silent line: the operation that meets it fails at once and IsLost() turns true. Its
+// handle is dead for good; only closing it and opening the port again can bring it back.
 #ifndef HALVEX_PLATFORM_SERIAL_DEVICE_H
 #define HALVEX_PLATFORM_SERIAL_DEVICE_H
 
@@ -29,11 +33,11 @@ class cSerialDevice {
   bool Configure(uint32_t bitsPerSecond);
 
   // Reads up to n bytes under the read contract. Returns the count (0 after the silence
-  // limit), or -1 on a device error.
+  // limit), or -1 on a device error (at once when the device is gone).
   int Read(char* dest, int n);
 
   // Writes n bytes, looping over partial writes. Returns the count written; less than n only
-  // on a real error.
+  // on a real error (such as a device that is gone).
   int Write(const char* data, int n);
 
   // Waits until everything written has left the driver.
@@ -44,6 +48,8 @@ class cSerialDevice {
 
   void Close();
   bool IsOpen() const;
+  // True once an operation found the device gone; cleared by Open and Close.
+  bool IsLost() const { return bLost; }
 
  private:
 #ifdef _WIN32
@@ -51,7 +57,14 @@ class cSerialDevice {
 #else
   int fd;
 #endif
+  bool bLost;
 };
+
+#ifdef _WIN32
+// True for the errors that ReadFile, WriteFile and ClearCommError give on a port whose device
+// was removed (as opposed to a fault of the call itself).
+bool IsLostDeviceError(unsigned long error);
+#endif
 
 // True when a device named COM<port> exists (Win32: QueryDosDeviceA; POSIX: the mapped path
 // exists). Used to fill the window's port box.

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The benchmarks (programs in bench/, not timed tests): line efficiency at 115200 bit/s, the
 # software ceiling on an unpaced pty, the fixed cost of an installation, idle CPU (the -CONSOLE
-# automatic mode and, when the Windows build has its window, the window under Wine) and peak
-# memory. Each prints its table; the machine-readable lines ("name value unit") of all of them
+# automatic mode and, when the Windows build has its window, the window under Wine), peak
+# memory, and what a vanished port costs. Each prints its table; the machine-readable lines ("name value unit") of all of them
 # are gathered in build/bench/figures.txt. See docs/benchmarks.md.
 #
 #   scripts/bench.sh [benchmark...]     (bench_line_efficiency bench_ceiling bench_fixed_cost
-#                                        bench_idle_cpu bench_memory; default all)
+#                                        bench_idle_cpu bench_memory bench_unplug; default all)
 set -u -o pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT" || exit 1
@@ -17,7 +17,7 @@ BUILD=$ROOT/build
 OUT=$BUILD/bench
 BENCHMARKS=("$@")
 [ ${#BENCHMARKS[@]} = 0 ] && BENCHMARKS=(bench_line_efficiency bench_ceiling bench_fixed_cost
-  bench_idle_cpu bench_memory)
+  bench_idle_cpu bench_memory bench_unplug)
 
 install_deps native windows || { echo "could not install the build dependencies" >&2; exit 1; }
 if [ ! -f "$BUILD/build.ninja" ]; then

@@ -95,7 +95,7 @@ grep -qE '^(PASS|FAIL) build:build-fuzz' "$RESULTS/fuzz.txt" || {
 }
 if [ "$native_ok" = 0 ]; then
   note "fault soak (bounded)"
-  timeout 300 build/bin/halvex-soak 20 "${HALVEX_SOAK_SEED:-1}" --unrecoverable 4 --parallel 8 \
+  timeout 300 build/bin/halvex-soak 20 "${HALVEX_SOAK_SEED:-1}" --unrecoverable 5 --parallel 8 \
     --max-size 100000 --results "$RESULTS/script.txt" >"$RESULTS/soak.txt" 2>&1
   soak_status=$?
   tail -n 5 "$RESULTS/soak.txt"

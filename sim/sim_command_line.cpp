@@ -192,6 +192,15 @@ const std::vector<sOption>& GetOptionTable() {
        "fault: after N bytes received in total answer nothing for good, like a pulled cable "
        "(input is still read and dropped)",
        Number(&sSimFaults::hangupAfterBytes, 0, INT64_MAX)},
+      {"unplug-after-bytes", "N",
+       "fault: once N bytes were received in total, close the pty and remove its link, as a "
+       "pulled USB adapter (the packet or line that byte belongs to, and what is in flight, "
+       "is lost; an \"A\" already sent is not); the program's open port then fails",
+       Number(&sSimFaults::unplugAfterBytes, 1, INT64_MAX)},
+      {"replug-after-ms", "MS",
+       "fault: MS after the unplug a new pty appears at the same link, the instrument's state "
+       "kept (a resident installer stays mid-file); without it the port stays gone",
+       Number(&sSimFaults::replugAfterMs, 0, kMaxMs)},
       {"reply", "LINE=TEXT",
        "fault: answer the command LINE with TEXT instead of its reply (empty: no answer); "
        "may be given more than once",
@@ -256,6 +265,10 @@ bool ParseSimCommandLine(int argc, const char* const* argv, sSimCommandLine& out
     }
   }
   if (out.bHelp) return true;
+  if (out.options.faults.replugAfterMs >= 0 && out.options.faults.unplugAfterBytes < 0) {
+    szError = "--replug-after-ms needs --unplug-after-bytes";
+    return false;
+  }
   if (out.szLink.empty() || out.options.szStoreDir.empty()) {
     szError = "--pty and --store are required";
     return false;

@@ -1,10 +1,7 @@
 #include "sim/sim_engine.h"
 
-#include <errno.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <vector>
 
 #include "sim/sim_line.h"
@@ -28,52 +25,44 @@ bool cSimEngine::Start(const std::string& szLinkPath) {
   store.reset(new cSimStore(options.szStoreDir));
   if (!store->Prepare(szError)) return false;
   if (!options.szLogPath.empty() && !recorder.OpenLog(options.szLogPath, szError)) return false;
-  line.reset(new cSimLine(recorder, options.lineRate, options.faults.hangupAfterBytes));
+  line.reset(new cSimLine(recorder, options.lineRate, options.faults.hangupAfterBytes,
+                          options.faults.unplugAfterBytes, options.faults.replugAfterMs));
   if (!line->Open(options.interpreterBaud, szError)) return false;
   szSlavePath = line->GetSlavePath();
   recorder.Log("=", "serving " + szSlavePath);
-  session.reset(new cSimSession(options, recorder, *line, *store));
-  thread = std::thread([this] { session->Run(); });
+  // The link is there before the serving thread runs, which may remove and make it again.
   if (!szLinkPath.empty() && !MakeLink(szLinkPath)) {
     const std::string szReason = szError;
     Stop();
     szError = szReason;
     return false;
   }
+  session.reset(new cSimSession(options, recorder, *line, *store));
+  thread = std::thread([this] { session->Run(); });
   return true;
 }
 
 bool cSimEngine::MakeLink(const std::string& szLinkPath) {
-  struct stat info;
-  if (lstat(szLinkPath.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)) {
-    szError = szLinkPath + " exists and is not a link";
-    return false;
-  }
-  // Made under a temporary name and renamed, so the link appears complete or not at all.
-  const std::string szTemp = szLinkPath + ".tmp" + std::to_string(getpid());
-  unlink(szTemp.c_str());
-  if (symlink(szSlavePath.c_str(), szTemp.c_str()) != 0 ||
-      rename(szTemp.c_str(), szLinkPath.c_str()) != 0) {
-    szError = "cannot link " + szLinkPath + ": " + strerror(errno);
-    unlink(szTemp.c_str());
-    return false;
-  }
+  if (!MakeSimLink(szSlavePath, szLinkPath, szError)) return false;
   szLink = szLinkPath;
+  line->SetLink(szLink);
   return true;
 }
 
 void cSimEngine::Stop() {
+  if (line) line->RequestStop();
+  if (thread.joinable()) thread.join();
   if (!szLink.empty()) {
-    // Only our own link goes; another simulator may have taken the path over since.
+    // Only our own link goes; another simulator may have taken the path over since, and an
+    // unplugged line has removed it already.
     std::vector<char> target(4096);
     const ssize_t n = readlink(szLink.c_str(), target.data(), target.size() - 1);
-    if (n > 0 && std::string(target.data(), static_cast<size_t>(n)) == szSlavePath) {
+    if (line && n > 0 &&
+        std::string(target.data(), static_cast<size_t>(n)) == line->GetSlavePath()) {
       unlink(szLink.c_str());
     }
     szLink.clear();
   }
-  if (line) line->RequestStop();
-  if (thread.joinable()) thread.join();
   session.reset();
   if (line) line->Close();
   line.reset();

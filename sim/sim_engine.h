@@ -33,7 +33,8 @@ class cSimEngine {
   bool IsRunning() const { return thread.joinable(); }
 
   const std::string& GetError() const { return szError; }
-  // The pty slave the program opens, for example /dev/pts/3.
+  // The pty slave the program opens, for example /dev/pts/3: the first one. After an unplug
+  // and replug only the link leads to the new one.
   std::string GetSlavePath() const { return szSlavePath; }
   // Everything recorded; its getters are safe to call while the simulator serves.
   const cSimRecorder& GetRecords() const { return recorder; }

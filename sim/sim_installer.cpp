@@ -50,7 +50,8 @@ cSimInstaller::cSimInstaller(const sSimOptions& optionsIn, cSimRecorder& recorde
       packetCount(0),
       fileSize(0),
       fileReceived(0),
-      bFileDropped(false) {}
+      bFileDropped(false),
+      storedAtUnplugs(-1) {}
 
 std::string cSimInstaller::Describe(const sPacket& packet) const {
   std::string szText =
@@ -89,6 +90,7 @@ eSimFace cSimInstaller::Run() {
       continue;
     }
 
+    storedAtUnplugs = -1;
     ++packetCount;
     recorder.Add(&sSimCounts::packetsReceived);
     if (!bSumOk) {
@@ -124,6 +126,7 @@ cSimInstaller::eReceived cSimInstaller::ReceiveRest(uint8_t* dest, size_t n, siz
     const eSimRx result = line.Receive(dest[i], kStallMs, &settings);
     if (result == RX_STOPPED) return GOT_STOP;
     if (result == RX_HUNG_UP) return GOT_HANG_UP;
+    if (result == RX_UNPLUGGED) return GOT_NOTHING;  // the packet went with the pty
     if (result == RX_TIMEOUT) {
       recorder.Violation("a packet stalled for 1 s after " + std::to_string(done + i) + " bytes" +
                          szExpected + " and was dropped");
@@ -139,6 +142,7 @@ cSimInstaller::eReceived cSimInstaller::ReceivePacket(sPacket& packet) {
     const eSimRx result = line.Receive(header[0], kIdleWaitMs, &packet.settings);
     if (result == RX_STOPPED) return GOT_STOP;
     if (result == RX_HUNG_UP) return GOT_HANG_UP;
+    if (result == RX_UNPLUGGED) return GOT_NOTHING;
     if (result == RX_BYTE) break;
   }
   eReceived received = ReceiveRest(header + 1, 3, 1, "", packet.settings);
@@ -296,6 +300,14 @@ void cSimInstaller::HandleData(const sPacket& packet) {
 }
 
 void cSimInstaller::HandleEndOfFile() {
+  if (step == STEP_COMMAND && storedAtUnplugs >= 0 && line.GetUnplugCount() > storedAtUnplugs) {
+    // The marker has no answer: a program that lost its port right after it cannot know that
+    // it arrived, and sends it once more. The file is stored already.
+    recorder.Log("#", "the end-of-file marker again after an unplug: the file is stored already");
+    storedAtUnplugs = -1;
+    return;
+  }
+  storedAtUnplugs = -1;
   if (step != STEP_FILE_DATA) {
     recorder.Violation("an end-of-file marker outside a file transfer");
     if (step == STEP_FILE_NAME || step == STEP_FILE_SIZE) {
@@ -320,6 +332,7 @@ void cSimInstaller::HandleEndOfFile() {
     return;
   }
   recorder.File({szFileName, szPath, fileSize});
+  storedAtUnplugs = line.GetUnplugCount();
   std::string szVersion;
   if (GetVersionFromImageName(szFileName, szVersion)) state.szPendingMainVersion = szVersion;
 }
@@ -371,7 +384,7 @@ void cSimInstaller::SendReplies(const std::string& szName) {
       if (!line.Send(packet.data(), packet.size())) return;
       uint8_t answer = 0;
       const eSimRx result = line.Receive(answer, kAnswerWaitMs);
-      if (result == RX_STOPPED || result == RX_HUNG_UP) return;
+      if (result == RX_STOPPED || result == RX_HUNG_UP || result == RX_UNPLUGGED) return;
       if (result == RX_TIMEOUT) {
         recorder.Add(&sSimCounts::replySilences);
         recorder.Log("<", "(no answer)");

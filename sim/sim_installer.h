@@ -67,6 +67,8 @@ class cSimInstaller {
   uint32_t fileSize;
   uint64_t fileReceived;
   bool bFileDropped;  // the file broke a rule and will not be stored
+  // Unplugs counted when the last packet stored a file; -1 after any other packet.
+  int storedAtUnplugs;
 };
 
 }  // namespace sim

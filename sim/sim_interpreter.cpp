@@ -93,6 +93,11 @@ eSimFace cSimInterpreter::Run() {
     const eSimRx result = line.Receive(byte, bInLine ? kStallMs : kIdleWaitMs);
     if (result == RX_STOPPED) return FACE_INTERPRETER;
     if (result == RX_HUNG_UP) return FACE_SILENT;
+    if (result == RX_UNPLUGGED) {  // the line being received went with the pty
+      szPending.clear();
+      bOverflow = false;
+      continue;
+    }
     if (result == RX_TIMEOUT) {
       if (!szPending.empty()) {
         Violation(std::string(IsLineText(szPending) ? "a line without its end"

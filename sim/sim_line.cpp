@@ -4,11 +4,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <vector>
 
 #include "sim/sim_line_settings.h"
 
@@ -33,13 +36,45 @@ void SetRaw(int fd, speed_t speed) {
   tcsetattr(fd, TCSANOW, &settings);
 }
 
+// The link's target, or "" when it is no link.
+std::string ReadLink(const std::string& szLink) {
+  std::vector<char> target(4096);
+  const ssize_t n = readlink(szLink.c_str(), target.data(), target.size() - 1);
+  return n > 0 ? std::string(target.data(), static_cast<size_t>(n)) : std::string();
+}
+
 }  // namespace
 
-cSimLine::cSimLine(cSimRecorder& recorderIn, uint32_t lineRateIn, int64_t hangupAfterBytesIn)
+bool MakeSimLink(const std::string& szTarget, const std::string& szLink, std::string& szError) {
+  struct stat info;
+  if (lstat(szLink.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)) {
+    szError = szLink + " exists and is not a link";
+    return false;
+  }
+  // Made under a temporary name and renamed, so the link appears complete or not at all.
+  const std::string szTemp = szLink + ".tmp" + std::to_string(getpid());
+  unlink(szTemp.c_str());
+  if (symlink(szTarget.c_str(), szTemp.c_str()) != 0 ||
+      rename(szTemp.c_str(), szLink.c_str()) != 0) {
+    szError = "cannot link " + szLink + ": " + strerror(errno);
+    unlink(szTemp.c_str());
+    return false;
+  }
+  return true;
+}
+
+cSimLine::cSimLine(cSimRecorder& recorderIn, uint32_t lineRateIn, int64_t hangupAfterBytesIn,
+                   int64_t unplugAfterBytesIn, int replugAfterMsIn)
     : recorder(recorderIn),
       lineRate(lineRateIn),
       hangupAfterBytes(hangupAfterBytesIn),
+      unplugAfterBytes(unplugAfterBytesIn),
+      replugAfterMs(replugAfterMsIn),
       byteNs(lineRateIn ? 10LL * 1000000000LL / lineRateIn : 0),
+      initialBaud(0),
+      bUnplugged(false),
+      unplugs(0),
+      replugAtNs(0),
       masterFd(-1),
       slaveFd(-1),
       wakeFds{-1, -1},
@@ -56,8 +91,7 @@ cSimLine::~cSimLine() {
   Close();
 }
 
-bool cSimLine::Open(uint32_t initialBaud, std::string& szError) {
-  Close();
+bool cSimLine::OpenPty(std::string& szError) {
   char szName[256] = {0};
   if (openpty(&masterFd, &slaveFd, szName, nullptr, nullptr) != 0) {
     szError = "openpty failed";
@@ -69,12 +103,27 @@ bool cSimLine::Open(uint32_t initialBaud, std::string& szError) {
   fcntl(masterFd, F_SETFL, fcntl(masterFd, F_GETFL) | O_NONBLOCK);
   SetRaw(masterFd, 0);
   SetRaw(slaveFd, BaudToSpeed(initialBaud) ? BaudToSpeed(initialBaud) : B9600);
+  return true;
+}
+
+void cSimLine::ClosePty() {
+  for (int* fd : {&masterFd, &slaveFd}) {
+    if (*fd >= 0) close(*fd);
+    *fd = -1;
+  }
+}
+
+bool cSimLine::Open(uint32_t initialBaudIn, std::string& szError) {
+  Close();
+  initialBaud = initialBaudIn;
+  if (!OpenPty(szError)) return false;
   if (pipe2(wakeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
     szError = "pipe failed";
     Close();
     return false;
   }
   bStop = false;
+  bUnplugged = false;
   snapshots.clear();
   PollSettings();
   if (hangupAfterBytes == 0) HangUp();
@@ -82,11 +131,43 @@ bool cSimLine::Open(uint32_t initialBaud, std::string& szError) {
 }
 
 void cSimLine::Close() {
-  for (int* fd : {&masterFd, &slaveFd, &wakeFds[0], &wakeFds[1]}) {
+  ClosePty();
+  for (int* fd : {&wakeFds[0], &wakeFds[1]}) {
     if (*fd >= 0) close(*fd);
     *fd = -1;
   }
   rx.clear();
+}
+
+void cSimLine::Unplug() {
+  bUnplugged = true;
+  ++unplugs;
+  recorder.Add(&sSimCounts::faultUnplugs);
+  recorder.AddBytes(&sSimCounts::bytesLostAtUnplug, static_cast<int64_t>(rx.size()));
+  rx.clear();
+  // Only our own link goes; the program's open descriptor fails as a removed adapter's does.
+  if (!szLink.empty() && ReadLink(szLink) == szSlavePath) unlink(szLink.c_str());
+  ClosePty();
+  replugAtNs = replugAfterMs >= 0 ? SimNowNs() + replugAfterMs * kMs : INT64_MAX;
+  recorder.Log("#", "fault: unplugged after " + std::to_string(received) +
+                        " bytes: the pty and its link are gone" +
+                        (replugAfterMs >= 0 ? " for " + std::to_string(replugAfterMs) + " ms"
+                                            : " for good"));
+}
+
+void cSimLine::Replug() {
+  std::string szError;
+  if (!OpenPty(szError) || (!szLink.empty() && !MakeSimLink(szSlavePath, szLink, szError))) {
+    ClosePty();
+    recorder.Log("#", "the replug failed (" + szError + "); trying again");
+    replugAtNs = SimNowNs() + 100 * kMs;
+    return;
+  }
+  bUnplugged = false;
+  recorder.Add(&sSimCounts::faultReplugs);
+  recorder.Log("#", "fault: replugged: serving " + szSlavePath +
+                        (szLink.empty() ? std::string() : " at " + szLink));
+  PollSettings();
 }
 
 void cSimLine::RequestStop() {
@@ -118,6 +199,8 @@ void cSimLine::HangUp() {
 }
 
 void cSimLine::Pump(int64_t untilNs, bool bWantWrite) {
+  if (bUnplugged && SimNowNs() >= replugAtNs) Replug();
+  if (bUnplugged) untilNs = std::min(untilNs, replugAtNs);
   PollSettings();
   bWritable = false;
   const int64_t waitNs = std::min(std::max<int64_t>(untilNs - SimNowNs(), 0), kTickNs);
@@ -173,6 +256,10 @@ eSimRx cSimLine::Receive(uint8_t& byte, int timeoutMs, sSimLineSettings* pSettin
       if (pSettings) *pSettings = snapshots[lastRx.settingsIndex];
       ++received;
       recorder.AddBytes(&sSimCounts::bytesReceived, 1);
+      if (unplugs == 0 && unplugAfterBytes >= 0 && received >= unplugAfterBytes) {
+        Unplug();
+        return RX_UNPLUGGED;
+      }
       if (hangupAfterBytes >= 0 && received >= hangupAfterBytes) HangUp();
       return RX_BYTE;
     }
@@ -239,7 +326,7 @@ bool cSimLine::WriteAll(const uint8_t* data, size_t n) {
 
 bool cSimLine::Send(const void* data, size_t n) {
   if (bStop) return false;
-  if (bHungUp) return true;
+  if (bHungUp || bUnplugged) return true;
   const uint8_t* bytes = static_cast<const uint8_t*>(data);
   if (!lineRate) return WriteAll(bytes, n);
   // Each piece goes out when a real line would have delivered its last byte.

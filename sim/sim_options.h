@@ -19,6 +19,12 @@ struct sSimFaults {
   bool bNeverStartInstaller = false;  // "INSTALL" is taken, then the line stays silent
   bool bNeverReboot = false;          // after the exit word's "A" the line stays silent
   int64_t hangupAfterBytes = -1;      // after this many received bytes nothing is answered; -1 off
+  // After this many received bytes the pty is closed and its link removed, as a USB adapter
+  // that is pulled (the packet or line being received is lost); -1 off.
+  int64_t unplugAfterBytes = -1;
+  // A new pty appears at the same link this long after the unplug, the instrument's state
+  // kept; -1: the port stays gone.
+  int replugAfterMs = -1;
   // Replies replaced: a command line that arrives as a key is handled as usual, but its reply
   // line (if it has one) is this text instead; an empty text leaves it unanswered.
   std::map<std::string, std::string> replies;

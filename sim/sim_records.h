@@ -80,6 +80,9 @@ struct sSimCounts {
   int faultRebootsWithheld = 0;
   int faultHangups = 0;
   int64_t bytesDiscardedAfterHangup = 0;
+  int faultUnplugs = 0;
+  int faultReplugs = 0;
+  int64_t bytesLostAtUnplug = 0;  // received but not yet taken when the pty went
 };
 
 }  // namespace sim

@@ -28,6 +28,8 @@ struct stWindowRun {
   bool bFailed = false;       // the image did not reach the instrument
   bool bReconnected = false;  // the instrument came back by itself (not cancelled)
   int exitAttempts = 0;
+  bool bPortLost = false;  // the port went away and has not come back yet
+  int statusBeforeLoss = 0;
 };
 
 stWindowRun run;
@@ -109,7 +111,35 @@ void Rebooting(bool bEntered) {
     SetStatus(IDS_STATUS_REBOOTING);
     run.exitAttempts = 0;
   }
-  if (ExitInstallerStep(run.exitAttempts)) ShowStageDialog(IDD_WAIT_RESTART);
+  if (ExitInstallerStep(run.exitAttempts, true)) {
+    ShowStageDialog(IDD_WAIT_RESTART);
+  } else if (installer.IsPortLost() && hMessageDialog == nullptr) {
+    // The exit word waits for the port to return; the dialog's Cancel ends that wait.
+    ShowStageDialog(IDD_WAIT_RESTART);
+  }
+}
+
+// While the port is gone the status asks for the cable (no message box per attempt); once it
+// is back the status of the stage returns. A run that ends meanwhile keeps what it shows.
+void WatchRunPort() {
+  const eInstallPackageState state = installPackageState;
+  if (state == INSTALL_IDLE || state == INSTALL_CONNECTING) {
+    run.bPortLost = false;
+    return;
+  }
+  switch (WatchPort(run.bPortLost)) {
+    case PORT_LOST:
+      run.statusBeforeLoss = GetStatusKey();
+      SetStatus(IDS_STATUS_NO_CONNECTION);
+      break;
+    case PORT_BACK:
+      if (GetStatusKey() == IDS_STATUS_NO_CONNECTION && run.statusBeforeLoss != 0) {
+        SetStatus(run.statusBeforeLoss);
+      }
+      break;
+    case PORT_UNCHANGED:
+      break;
+  }
 }
 
 // The status after the instrument came back: a failure, or the instrument's MAIN version
@@ -211,6 +241,7 @@ bool Update() {
   }
 
   installer.Update();
+  WatchRunPort();
   return bResult;
 }
 

@@ -59,6 +59,10 @@ void SetFoundStatus(int port) {
   if (GetFoundStatusText(port, text)) Show(text);
 }
 
+int GetStatusKey() {
+  return statusKey;
+}
+
 void ShowStatusAgain() {
   if (statusPort != 0) {
     SetFoundStatus(statusPort);

@@ -21,6 +21,9 @@ void SetStatus(int key, const std::vector<std::wstring>& args = {});
 bool GetFoundStatusText(int port, std::wstring& text);
 void SetFoundStatus(int port);
 
+// The key of the status shown; 0 for a port's found text or none.
+int GetStatusKey();
+
 // Shows the last status again, in the language now chosen.
 void ShowStatusAgain();
 

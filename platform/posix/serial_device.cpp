@@ -28,6 +28,12 @@ static std::string PortPath(int port) {
   return "/dev/ttyS" + std::to_string(port - 1);
 }
 
+// How a tty fails once its device is gone: a USB adapter pulled or reset, a pty whose other end
+// closed. Its descriptor stays dead even when the device comes back.
+static bool IsLostDeviceErrno(int error) {
+  return error == EIO || error == ENXIO || error == ENODEV;
+}
+
 static speed_t SpeedOf(uint32_t bitsPerSecond) {
   switch (bitsPerSecond) {
     case 9600:
@@ -45,14 +51,14 @@ static speed_t SpeedOf(uint32_t bitsPerSecond) {
   }
 }
 
-cSerialDevice::cSerialDevice() : fd(-1) {}
+cSerialDevice::cSerialDevice() : fd(-1), bLost(false) {}
 
 cSerialDevice::~cSerialDevice() {
   Close();
 }
 
 bool cSerialDevice::Open(int port) {
-  Close();
+  Close();  // a lost descriptor is dead for good: only a fresh one can work
   const std::string path = PortPath(port);
   if (path.empty()) return false;
   int handle = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -91,7 +97,7 @@ bool cSerialDevice::Configure(uint32_t bitsPerSecond) {
 }
 
 int cSerialDevice::Read(char* dest, int n) {
-  if (fd < 0 || n < 0) return -1;
+  if (fd < 0 || n < 0 || bLost) return -1;
   if (n == 0) return 0;
   const int64_t deadline = GetMonotonicMs() + SERIAL_READ_TIMEOUT_MS;
   for (;;) {
@@ -101,14 +107,21 @@ int cSerialDevice::Read(char* dest, int n) {
     const int ready = poll(&request, 1, static_cast<int>(remaining));
     if (ready < 0 && errno == EINTR) continue;
     if (ready == 0) return 0;
-    if (ready < 0) return -1;
-    if (request.revents & POLLIN) {
+    if (ready > 0 && (request.revents & POLLIN)) {
       const ssize_t count = ::read(fd, dest, static_cast<size_t>(n));
       if (count > 0) return static_cast<int>(count);
       if (count < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+      // Readable with nothing to read is the end of file of a tty that was hung up.
+      if (count == 0 || IsLostDeviceErrno(errno)) {
+        bLost = true;
+        return -1;
+      }
+    } else if (ready > 0 && (request.revents & (POLLHUP | POLLERR))) {
+      bLost = true;
+      return -1;
     }
-    // Hang-up or device error: the line is dead. Behave like a silent line (no busy loop for
-    // the callers that retry), then report the failure.
+    // Any other fault: behave like a silent line (no busy loop for the callers that retry),
+    // then report the failure.
     const int64_t rest = deadline - GetMonotonicMs();
     if (rest > 0) SleepMs(static_cast<unsigned>(rest));
     return -1;
@@ -116,7 +129,7 @@ int cSerialDevice::Read(char* dest, int n) {
 }
 
 int cSerialDevice::Write(const char* data, int n) {
-  if (fd < 0 || n < 0) return -1;
+  if (fd < 0 || n < 0 || bLost) return -1;
   int written = 0;
   int64_t lastProgress = GetMonotonicMs();
   while (written < n) {
@@ -126,11 +139,18 @@ int cSerialDevice::Write(const char* data, int n) {
       lastProgress = GetMonotonicMs();
       continue;
     }
-    if (count < 0 && errno != EAGAIN && errno != EINTR) break;
+    if (count < 0 && errno != EAGAIN && errno != EINTR) {
+      if (IsLostDeviceErrno(errno)) bLost = true;
+      break;
+    }
     const int64_t waited = GetMonotonicMs() - lastProgress;
     if (waited >= WRITE_STALL_MS) break;
     struct pollfd request = {fd, POLLOUT, 0};
-    poll(&request, 1, static_cast<int>(WRITE_STALL_MS - waited));
+    if (poll(&request, 1, static_cast<int>(WRITE_STALL_MS - waited)) > 0 &&
+        (request.revents & (POLLHUP | POLLERR)) && !(request.revents & POLLOUT)) {
+      bLost = true;
+      break;
+    }
   }
   return written;
 }
@@ -142,7 +162,11 @@ bool cSerialDevice::Drain() {
   const int64_t deadline = GetMonotonicMs() + WRITE_STALL_MS;
   for (;;) {
     int queued = 0;
-    if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0) {
+      if (IsLostDeviceErrno(errno)) bLost = true;
+      return !bLost;
+    }
+    if (queued <= 0) return true;
     if (GetMonotonicMs() >= deadline) return false;
     SleepMs(1);
   }
@@ -150,10 +174,13 @@ bool cSerialDevice::Drain() {
 
 bool cSerialDevice::PurgeRx() {
   if (fd < 0) return false;
-  return tcflush(fd, TCIFLUSH) == 0;
+  if (tcflush(fd, TCIFLUSH) == 0) return true;
+  if (IsLostDeviceErrno(errno)) bLost = true;
+  return false;
 }
 
 void cSerialDevice::Close() {
+  bLost = false;
   if (fd < 0) return;
   ioctl(fd, TIOCNXCL);
   flock(fd, LOCK_UN);

@@ -10,7 +10,26 @@ static HANDLE AsHandle(void* h) {
   return static_cast<HANDLE>(h);
 }
 
-cSerialDevice::cSerialDevice() : hComm(INVALID_HANDLE_VALUE) {}
+bool IsLostDeviceError(unsigned long error) {
+  switch (error) {
+    case ERROR_BAD_COMMAND:           // the device does not take commands any more
+    case ERROR_DEVICE_NOT_CONNECTED:  // usbser.sys after a removal
+    case ERROR_ACCESS_DENIED:         // some adapter drivers after a removal
+    case ERROR_OPERATION_ABORTED:     // I/O cancelled by the removal
+    case ERROR_GEN_FAILURE:           // the device stopped functioning
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_NOT_READY:  // also Wine's translation of EIO from a hung-up tty
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_BROKEN_PIPE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+cSerialDevice::cSerialDevice() : hComm(INVALID_HANDLE_VALUE), bLost(false) {}
 
 cSerialDevice::~cSerialDevice() {
   Close();
@@ -76,7 +95,7 @@ bool cSerialDevice::Configure(uint32_t bitsPerSecond) {
 }
 
 int cSerialDevice::Read(char* dest, int n) {
-  if (!IsOpen() || n < 0) return -1;
+  if (!IsOpen() || n < 0 || bLost) return -1;
   if (n == 0) return 0;
   // Ask only for what is queued (or 1 byte when nothing is): Wine waits out the whole time
   // limit when fewer bytes than asked for are there, Windows returns at once; this way both
@@ -84,12 +103,21 @@ int cSerialDevice::Read(char* dest, int n) {
   DWORD errors = 0;
   COMSTAT status;
   DWORD wanted = 1;
-  if (ClearCommError(AsHandle(hComm), &errors, &status) && status.cbInQue > 0) {
+  if (!ClearCommError(AsHandle(hComm), &errors, &status)) {
+    if (IsLostDeviceError(GetLastError())) {
+      bLost = true;
+      return -1;
+    }
+  } else if (status.cbInQue > 0) {
     wanted = status.cbInQue < static_cast<DWORD>(n) ? status.cbInQue : static_cast<DWORD>(n);
   }
   DWORD count = 0;
   if (!ReadFile(AsHandle(hComm), dest, wanted, &count, nullptr)) {
-    // A dead device fails at once; behave like a silent line so callers that retry don't spin.
+    if (IsLostDeviceError(GetLastError())) {
+      bLost = true;
+      return -1;
+    }
+    // Any other fault: behave like a silent line so callers that retry don't spin.
     Sleep(SERIAL_READ_TIMEOUT_MS);
     return -1;
   }
@@ -97,29 +125,37 @@ int cSerialDevice::Read(char* dest, int n) {
 }
 
 int cSerialDevice::Write(const char* data, int n) {
-  if (!IsOpen() || n < 0) return -1;
+  if (!IsOpen() || n < 0 || bLost) return -1;
   int written = 0;
   while (written < n) {
     DWORD count = 0;
     if (!WriteFile(AsHandle(hComm), data + written, static_cast<DWORD>(n - written), &count,
-                   nullptr) ||
-        count == 0) {
+                   nullptr)) {
+      if (IsLostDeviceError(GetLastError())) bLost = true;
       break;
     }
+    if (count == 0) break;
     written += static_cast<int>(count);
   }
   return written;
 }
 
 bool cSerialDevice::Drain() {
-  return IsOpen() && FlushFileBuffers(AsHandle(hComm));
+  if (!IsOpen() || bLost) return false;
+  if (FlushFileBuffers(AsHandle(hComm))) return true;
+  if (IsLostDeviceError(GetLastError())) bLost = true;
+  return false;
 }
 
 bool cSerialDevice::PurgeRx() {
-  return IsOpen() && PurgeComm(AsHandle(hComm), PURGE_RXABORT | PURGE_RXCLEAR);
+  if (!IsOpen() || bLost) return false;
+  if (PurgeComm(AsHandle(hComm), PURGE_RXABORT | PURGE_RXCLEAR)) return true;
+  if (IsLostDeviceError(GetLastError())) bLost = true;
+  return false;
 }
 
 void cSerialDevice::Close() {
+  bLost = false;
   if (!IsOpen()) return;
   CloseHandle(AsHandle(hComm));
   hComm = INVALID_HANDLE_VALUE;

@@ -13,19 +13,13 @@
 
 namespace {
 
-#ifdef HALVEX_E2E_WINE
-constexpr bool WINE = true;
-#else
-constexpr bool WINE = false;
-#endif
-
 const std::string NEWEST = "main_020105.bin";  // version 2.1.5, in VSR450_B.pkg
 const size_t NEWEST_SIZE = 40000;              // two full chunks and one of 7232 bytes
 
 class AutoInstallTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    run = std::make_unique<cInstallRun>(WINE);
+    run = std::make_unique<cInstallRun>(E2E_WINE);
     if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
     run->AddImage("main_020003.bin", RandomBytes(30000, 1));
     run->AddImage(NEWEST, RandomBytes(NEWEST_SIZE, 2));
@@ -178,7 +172,7 @@ TEST_F(AutoInstallTest, WithAConsoleTheProgramStaysAfterTheRunWithoutBurningAPro
   // The run takes about 4 s (under Wine up to 9 s on a loaded machine); the program is stopped
   // well after that.
   const stProcessResult result =
-      run->Run({"-AUTO", "-CONSOLE", run->PortArgument()}, {}, WINE ? 15000 : 9000);
+      run->Run({"-AUTO", "-CONSOLE", run->PortArgument()}, {}, E2E_WINE ? 15000 : 9000);
   EXPECT_TRUE(result.bTimedOut) << "the program must still be running";
   EXPECT_TRUE(result.out.size() > 6 && result.out.substr(result.out.size() - 6) == " Done!")
       << result.out;

@@ -13,6 +13,13 @@
 #include "support/simulator.h"
 #include "support/temp_folder.h"
 
+// True in the suite built for the Windows program under Wine.
+#ifdef HALVEX_E2E_WINE
+constexpr bool E2E_WINE = true;
+#else
+constexpr bool E2E_WINE = false;
+#endif
+
 class cInstallRun {
  public:
   // bWine: run the Windows build under Wine. Check IsAvailable() before use.

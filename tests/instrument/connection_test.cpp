@@ -201,14 +201,10 @@ TEST_F(ConnectionTest, MissingPortIsReopenedEveryTwoSeconds) {
   unlink(link.c_str());
   peer.Clear();
 
-  // Each failed reopening is reported; it must not happen on every pass.
+  // The missing port is tried quietly: its loss is the caller's to report, once.
   EXPECT_FALSE(ReconnectFor(instrument, 4500, true));
-  const std::vector<sNotice> shown = notices.Notices();
-  ASSERT_GE(shown.size(), 2u);
-  EXPECT_LE(shown.size(), 3u);
-  for (size_t i = 1; i < shown.size(); ++i) {
-    EXPECT_GE(shown[i].ctShown - shown[i - 1].ctShown, 1800);
-  }
+  EXPECT_TRUE(notices.Notices().empty());
+  EXPECT_TRUE(instrument.IsPortLost());
   EXPECT_TRUE(peer.Lines().empty());
 
   ASSERT_EQ(symlink(peer.GetPath().c_str(), link.c_str()), 0);

@@ -53,6 +53,8 @@ TEST(SimTool, HelpListsEveryOptionAndBadOptionsFail) {
                                "--never-start-installer",
                                "--never-reboot",
                                "--hangup-after-bytes",
+                               "--unplug-after-bytes",
+                               "--replug-after-ms",
                                "--control-time-constant-ms",
                                "--module",
                                "--host-with",
@@ -84,6 +86,13 @@ TEST(SimTool, HelpListsEveryOptionAndBadOptionsFail) {
   EXPECT_FALSE(sim::ParseSimCommandLine(3, missing, parsed, szError));
   const char* flagValue[] = {"sim", "--pty", "l", "--store", "d", "--never-reboot=1"};
   EXPECT_FALSE(sim::ParseSimCommandLine(6, flagValue, parsed, szError));
+  const char* unplug[] = {"sim", "--pty=l", "--store=d", "--unplug-after-bytes=900",
+                          "--replug-after-ms=3000"};
+  ASSERT_TRUE(sim::ParseSimCommandLine(5, unplug, parsed, szError)) << szError;
+  EXPECT_EQ(parsed.options.faults.unplugAfterBytes, 900);
+  EXPECT_EQ(parsed.options.faults.replugAfterMs, 3000);
+  const char* replugAlone[] = {"sim", "--pty=l", "--store=d", "--replug-after-ms=3000"};
+  EXPECT_FALSE(sim::ParseSimCommandLine(4, replugAlone, parsed, szError));
 }
 
 TEST(SimVersion, ReadsSixCharactersBeforeTheLastPoint) {
