@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
-#include "tests/support/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ TEST(CommandLineTest, OptionsAreCaseSensitiveSubstringsTakenInOrder) {
 }
 
 TEST(CommandLineTest, PackageIsFoundOnlyAsARegularFileAndOnlyTheLastCounts) {
-  cTempFolder folder;
+  cTempFolder folder(cTempFolder::ENTER);
   folder.WriteFile("packages/VSR450_release.pkg", "[files]\n");
   folder.WriteFile("packages/Main.PKG", "[files]\n");
   folder.MakeFolder("packages/folder.pkg");
@@ -95,7 +95,7 @@ TEST(CommandLineTest, PackageIsFoundOnlyAsARegularFileAndOnlyTheLastCounts) {
 }
 
 TEST(CommandLineTest, AnArgumentWithoutAnExactNarrowFormNamesNoPackage) {
-  cTempFolder folder;
+  cTempFolder folder(cTempFolder::ENTER);
   folder.WriteFile("packages/ab.pkg", "[files]\n");
   std::vector<platform::stArgument> arguments = {{"p", true}, {"-PKG=ab", false}};
   const stCommandLine options = ReadCommandLine(arguments, "");

@@ -3,7 +3,7 @@
 
 #include "app/command_line.h"
 #include "app/information_options.h"
-#include "platform/notice.h"
+#include "support/notices.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -42,20 +42,14 @@ TEST(FieldOptions, TheyAreLookedForAfterEveryEarlierOption) {
 }
 
 #ifdef _WIN32
-std::string shown;
-
-void RecordNotice(const char* text, const char*, platform::eNoticeIcon) {
-  shown = text;
-}
-
 TEST(FieldOptions, WithoutStandardOutputTheTextGoesToAMessageBox) {
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
-  platform::NoticeHandler previous = platform::SetNoticeHandler(RecordNotice);
+  cNoticeRecorder notices;
   ShowProgramText("halvex-installer 2.1.0\n", "--version runs alone.\n");
-  platform::SetNoticeHandler(previous);
   SetStdHandle(STD_OUTPUT_HANDLE, output);
-  EXPECT_EQ(shown, "halvex-installer 2.1.0\n\n--version runs alone.\n");
+  EXPECT_EQ(notices.Texts(),
+            std::vector<std::string>{"halvex-installer 2.1.0\n\n--version runs alone.\n"});
 }
 
 // One value of the program's file properties.

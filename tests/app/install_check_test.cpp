@@ -8,9 +8,7 @@
 #include "app/globals.h"
 #include "app/install_steps.h"
 
-#ifndef _WIN32
-#include "tests/installer/packet_peer.h"
-#endif
+#include "support/pty_peer.h"
 
 namespace {
 
@@ -41,8 +39,8 @@ TEST(InstallCheck, TheReportedMainVersionIsComparedWithTheImageName) {
 
 #ifndef _WIN32
 TEST(InstallSteps, AnExitWordThatWasAcknowledgedIsNotSentAgain) {
-  peer::cPacketPeer peer;
-  ASSERT_TRUE(peer.Open(9));
+  cPtyPeer peer(9);
+  ASSERT_TRUE(peer.IsOpen()) << peer.GetSkipReason();
   peer.StartPackets();
   ASSERT_TRUE(installer.Connect(COM9, BAUD_115200));
   EXPECT_FALSE(installer.ExitAcknowledged());
@@ -55,7 +53,6 @@ TEST(InstallSteps, AnExitWordThatWasAcknowledgedIsNotSentAgain) {
   EXPECT_EQ(installPackageState, INSTALL_RECONNECTING);
   EXPECT_EQ(exitAttempts, 0);
   EXPECT_EQ(peer.Packets().size(), 1u) << "only the first exit word";
-  peer.Stop();
 }
 #endif
 

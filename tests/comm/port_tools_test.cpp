@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "comm/serial.h"
-#include "platform/notice.h"
 #include "platform/port_list.h"
-#include "tests/support/line_peer.h"
+#include "support/notices.h"
+#include "support/pty_peer.h"
 
 #ifndef _WIN32
 #include <errno.h>
@@ -16,26 +16,18 @@
 #include <filesystem>
 
 #include "platform/open_failure.h"
-#include "tests/support/temp_folder.h"
+#include "support/temp_folder.h"
 #endif
 
 namespace {
 
-std::vector<std::string> notices;
-
-void RecordNotice(const char* text, const char*, platform::eNoticeIcon) {
-  notices.push_back(text);
-}
-
 // The text of the notice a failed open shows, with its reason on the second line.
 std::string OpenNotice(ePort port) {
-  notices.clear();
-  platform::NoticeHandler previous = platform::SetNoticeHandler(RecordNotice);
+  cNoticeRecorder notices;
   cSerial serial;
-  const bool bOpened = serial.Initialize(port, BAUD_57600, '*', PROTOCOL_PLAIN, true);
-  platform::SetNoticeHandler(previous);
-  EXPECT_FALSE(bOpened);
-  return notices.size() == 1 ? notices[0] : std::string();
+  EXPECT_FALSE(serial.Initialize(port, BAUD_57600, '*', PROTOCOL_PLAIN, true));
+  const std::vector<std::string> texts = notices.Texts();
+  return texts.size() == 1 ? texts[0] : std::string();
 }
 
 #ifndef _WIN32
@@ -117,7 +109,7 @@ TEST(OpenFailure, AMissingDeviceAndAPortHeldByAnotherOpenerAreNamedWhenTheyHappe
             std::string::npos)
       << missing;
 
-  cLinePeer peer;
+  cPtyPeer peer(9);
   REQUIRE_PEER(peer);
   const ePort port = static_cast<ePort>(peer.GetPort());
   cSerial holder;

@@ -10,7 +10,7 @@
 #include "platform/clock.h"
 #include "platform/notice.h"
 #include "platform/serial_device.h"
-#include "tests/support/line_peer.h"
+#include "support/pty_peer.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -34,6 +34,9 @@ TEST(SerialLostTest, RemovedDeviceErrorsAreTakenForALostDeviceAndCallFaultsAreNo
 
 #else
 
+// A port number of its own (native only).
+const int PEER_PORT = 9;
+
 int noticeCount = 0;
 void CountNotice(const char*, const char*, platform::eNoticeIcon) {
   ++noticeCount;
@@ -52,7 +55,7 @@ int64_t Timed(F call) {
 }
 
 TEST(SerialLostTest, AVanishedDeviceIsToldFromASilentLineAndReopenedWhenItReturns) {
-  auto peer = std::make_unique<cLinePeer>();
+  auto peer = std::make_unique<cPtyPeer>(PEER_PORT);
   REQUIRE_PEER(*peer);
   noticeCount = 0;
   platform::SetNoticeHandler(CountNotice);
@@ -68,7 +71,7 @@ TEST(SerialLostTest, AVanishedDeviceIsToldFromASilentLineAndReopenedWhenItReturn
   EXPECT_TRUE(serial.IsConnected());
 
   // The device goes: the read fails at once, the port is closed, nothing is shown.
-  peer->HangUp();
+  peer->Close();
   ForgetPort(port);
   EXPECT_LT(Timed([&] { EXPECT_FALSE(serial.ReadN(buffer, 1, 1.0f)); }), 1000);
   EXPECT_TRUE(serial.ErrorOccurred());
@@ -96,7 +99,7 @@ TEST(SerialLostTest, AVanishedDeviceIsToldFromASilentLineAndReopenedWhenItReturn
 
   // It returns (here: a new pty mapped to the same port): the next attempt opens it with the
   // channel's own settings, within one reopening interval.
-  peer = std::make_unique<cLinePeer>();
+  peer = std::make_unique<cPtyPeer>(PEER_PORT);
   const int64_t ctBack = platform::GetMonotonicMs();
   while (!serial.Recover() && platform::GetMonotonicMs() - ctBack < 5000) {
   }
@@ -110,7 +113,7 @@ TEST(SerialLostTest, AVanishedDeviceIsToldFromASilentLineAndReopenedWhenItReturn
 }
 
 TEST(SerialLostTest, AFailedReopeningIsShownOnceThenTriedQuietly) {
-  auto peer = std::make_unique<cLinePeer>();
+  auto peer = std::make_unique<cPtyPeer>(PEER_PORT);
   REQUIRE_PEER(*peer);
   noticeCount = 0;
   platform::SetNoticeHandler(CountNotice);

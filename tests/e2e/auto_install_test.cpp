@@ -7,8 +7,9 @@
 #include <memory>
 #include <thread>
 
+#include "support/packets.h"
+#include "support/wait.h"
 #include "tests/e2e/install_run.h"
-#include "tests/support/process_wait.h"
 
 namespace {
 
@@ -20,8 +21,8 @@ class AutoInstallTest : public ::testing::Test {
   void SetUp() override {
     run = std::make_unique<cInstallRun>(E2E_WINE);
     if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
-    run->AddImage("main_020003.bin", RandomImage(30000, 1));
-    run->AddImage(NEWEST, RandomImage(NEWEST_SIZE, 2));
+    run->AddImage("main_020003.bin", RandomBytes(30000, 1));
+    run->AddImage(NEWEST, RandomBytes(NEWEST_SIZE, 2));
     run->AddPackage("VSR450_A.pkg", "main_020003.bin");
     run->AddPackage("VSR450_B.pkg", NEWEST);
   }
@@ -135,7 +136,7 @@ TEST_F(AutoInstallTest, RecoverableLineFaultsStillEndWithTheImageIntact) {
 
 TEST_F(AutoInstallTest, OnlyTheConnectedModelsPackagesAreCandidates) {
   // Another model's package sorts last; it must not be installed on this instrument.
-  run->AddImage("main_090000.bin", RandomImage(1000, 3));
+  run->AddImage("main_090000.bin", RandomBytes(1000, 3));
   run->AddPackage("VSR900_Z.pkg", "main_090000.bin");
   ASSERT_TRUE(run->StartSimulator(Instrument()));
   const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
@@ -244,7 +245,7 @@ TEST_F(AutoInstallTest, AnInstrumentThatDoesNotAnswerOrDoesNotIdentifyIsNoConnec
 
 TEST_F(AutoInstallTest, AnImageThatShrinksDuringTheTransferEndsAsFailed) {
   const std::string big = "main_020200.bin";
-  run->AddImage(big, RandomImage(200000, 4));
+  run->AddImage(big, RandomBytes(200000, 4));
   run->AddPackage("VSR450_D.pkg", big);
   sim::sSimOptions options = Instrument();
   options.lineRate = 115200;  // about 17 s for the whole image: time to cut it short
@@ -283,7 +284,7 @@ TEST_F(AutoInstallTest, AnImageThatShrinksDuringTheTransferEndsAsFailed) {
 TEST_F(AutoInstallTest, EachRecoverableFaultOnItsOwn) {
   for (int fault = 0; fault < 4; fault++) {
     SCOPED_TRACE(fault);
-    std::filesystem::remove(run->FolderPath("instrument/" + NEWEST));
+    std::filesystem::remove(run->StoredPath(NEWEST));
     sim::sSimOptions options = Instrument();
     if (fault == 0) options.faults.nakEvery = 3;
     if (fault == 1) options.faults.dropAckEvery = 4;
@@ -352,7 +353,7 @@ TEST_F(AutoInstallTest, TheReturnedInstrumentsMainVersionIsCheckedAgainstTheImag
   EXPECT_EQ(result.exitStatus, 6);
 
   // An image name without a version: installed, but not checked.
-  run->AddImage("main.bin", RandomImage(1000, 3));
+  run->AddImage("main.bin", RandomBytes(1000, 3));
   run->AddPackage("VSR450_Z.pkg", "main.bin");
   ASSERT_TRUE(run->StartSimulator(Instrument()));
   result = run->Run({"-AUTO", run->PortArgument(), "-PKG=VSR450_Z"});

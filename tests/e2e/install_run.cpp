@@ -5,9 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -32,16 +29,7 @@ std::vector<std::pair<std::string, std::string>> WineEnvironment(const std::stri
 
 }  // namespace
 
-std::string RandomImage(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& byte : bytes) byte = static_cast<char>(random() & 0xFF);
-  return bytes;
-}
-
 cInstallRun::cInstallRun(bool bWineIn) : bWine(bWineIn), port(bWineIn ? 5 : 1) {
-  szStore = folder.GetPath() + "/instrument";
-  fs::create_directories(szStore);
   folder.MakeFolder("packages");
   folder.MakeFolder("files");
   if (!bWine) {
@@ -67,7 +55,7 @@ cInstallRun::cInstallRun(bool bWineIn) : bWine(bWineIn), port(bWineIn ? 5 : 1) {
 cInstallRun::~cInstallRun() {
   // wineserver goes before the pty does, or it floods its output.
   if (bWine && IsAvailable()) StopWine();
-  if (simulator) simulator->Stop();
+  simulator.Stop();
 }
 
 void cInstallRun::StopWine() {
@@ -95,30 +83,21 @@ void cInstallRun::AddPackage(const std::string& name, const std::string& mainIma
   folder.WriteFile("packages/" + name, "[files]\r\nmain=" + mainImage + "\r\n");
 }
 
-static std::string ReadAll(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
+std::string cInstallRun::ImageBytes(const std::string& name) const {
+  return ReadWholeFile(folder.GetPath() + "/files/" + name);
 }
 
-std::string cInstallRun::ImageBytes(const std::string& name) const {
-  return ReadAll(folder.GetPath() + "/files/" + name);
+std::string cInstallRun::StoredPath(const std::string& name) const {
+  return simulator.StoreDir() + "/" + name;
 }
 
 std::string cInstallRun::StoredBytes(const std::string& name) const {
-  return ReadAll(szStore + "/" + name);
+  return ReadWholeFile(StoredPath(name));
 }
 
 bool cInstallRun::StartSimulator(sim::sSimOptions options) {
-  options.szStoreDir = szStore;
   fs::remove(szLink);
-  simulator = std::make_unique<sim::cSimEngine>(options);
-  if (!simulator->Start(szLink)) {
-    ADD_FAILURE() << "the simulator did not start: " << simulator->GetError();
-    return false;
-  }
-  return true;
+  return simulator.StartAt(szLink, options);
 }
 
 stProcessResult cInstallRun::Run(
@@ -151,10 +130,5 @@ std::string cInstallRun::AfterFirstLine(const std::string& out) {
 }
 
 std::string cInstallRun::Violations() const {
-  std::string text;
-  if (!simulator) return text;
-  for (const std::string& violation : simulator->GetRecords().GetViolations()) {
-    text += violation + "\n";
-  }
-  return text;
+  return simulator.Violations();
 }

@@ -4,14 +4,14 @@
 #ifndef HALVEX_TESTS_E2E_INSTALL_RUN_H
 #define HALVEX_TESTS_E2E_INSTALL_RUN_H
 
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "sim/sim_engine.h"
-#include "tests/support/process.h"
-#include "tests/support/temp_folder.h"
+#include "support/process.h"
+#include "support/simulator.h"
+#include "support/temp_folder.h"
 
 // True in the suite built for the Windows program under Wine.
 #ifdef HALVEX_E2E_WINE
@@ -45,7 +45,8 @@ class cInstallRun {
 
   // The instrument: options as given, with the store folder and fast start and boot times.
   bool StartSimulator(sim::sSimOptions options);
-  sim::cSimEngine& Simulator() { return *simulator; }
+  sim::cSimEngine& Simulator() { return simulator.Engine(); }
+  std::string StoredPath(const std::string& name) const;
   std::string StoredBytes(const std::string& name) const;
 
   // Runs the installer with the arguments after argument 0. With HALVEX_TEST_TIME_LIMIT_MS in
@@ -71,11 +72,7 @@ class cInstallRun {
   std::string szWinBuild;
   std::string szLink;
   cTempFolder folder;
-  std::string szStore;
-  std::unique_ptr<sim::cSimEngine> simulator;
+  cTestSimulator simulator;
 };
-
-// A random image of the given size (bytes of every value).
-std::string RandomImage(size_t size, unsigned seed);
 
 #endif

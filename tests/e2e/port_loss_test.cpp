@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "support/packets.h"
 #include "tests/e2e/install_run.h"
 
 namespace {
@@ -30,7 +31,7 @@ class PortLossTest : public ::testing::Test {
   void SetUp() override {
     run = std::make_unique<cInstallRun>(E2E_WINE);
     if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
-    run->AddImage(IMAGE, RandomImage(IMAGE_SIZE, 5));
+    run->AddImage(IMAGE, RandomBytes(IMAGE_SIZE, 5));
     run->AddPackage("VSR450_B.pkg", IMAGE);
   }
 

@@ -10,9 +10,6 @@
 
 #include "tests/installer/pty_fixture.h"
 
-using peer::Field;
-using peer::Packet;
-
 namespace {
 
 std::string Hex(const std::string& bytes) {
@@ -99,14 +96,14 @@ TEST_F(FramingTest, NothingGoesOnTheWireWhenNotConnected) {
 }
 
 TEST_F(FramingTest, HandshakeWaitsTwoSecondsForTheAcknowledgement) {
-  peer.StartPackets([](const peer::sPacket&, size_t index) {
+  peer.StartPackets([](const sPacket&, size_t index) {
     switch (index) {
       case 0:  // refused, then accepted late but within the wait; other bytes are skipped
-        return peer::Then(peer::Then(peer::Nak(), 300, "x?"), 900, "A");
+        return Then(Then(Nak(), 300, "x?"), 900, "A");
       case 1:  // refused only: "N" does not end the wait
-        return peer::Nak();
+        return Nak();
       default:  // no answer
-        return peer::Silence();
+        return Silence();
     }
   });
   const double accepted = SecondsOf([&] { EXPECT_TRUE(installer->Send(1u)); });
@@ -122,7 +119,7 @@ TEST_F(FramingTest, HandshakeWaitsTwoSecondsForTheAcknowledgement) {
 
 TEST_F(FramingTest, ReceptionAcceptsLengthsUpToTheLimitAndPurgesAfterLengthErrors) {
   peer.StartRaw();
-  const std::string largest = peer::RandomBytes(MAX_PACKET_LEN, 1);
+  const std::string largest = RandomBytes(MAX_PACKET_LEN, 1);
   auto full = ReadAsync(*installer);
   peer.Write(Packet(largest));
   sReception reception = full.get();
@@ -191,7 +188,7 @@ TEST_F(FramingTest, SignedAndUnsignedChecksumsAreBothAccepted) {
   const std::string data("\xA0\x86\x01\x00", 4);
   // Unsigned sum 295, signed sum -217; anything else is refused.
   peer.Write(Packet(data, 295) + Packet(data, static_cast<uint32_t>(-217)) + Packet(data, 296) +
-             Packet("text", peer::SignedSum("text")));
+             Packet("text", SignedSum("text")));
   for (int i = 0; i < 3; ++i) {
     sReception reception = ReadAsync(*installer).get();
     EXPECT_TRUE(reception.bResult) << i;

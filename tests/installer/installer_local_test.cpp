@@ -5,11 +5,11 @@
 #include <string>
 
 #include "instrument/halvex_installer.h"
-#include "tests/installer/test_support.h"
+#include "support/temp_folder.h"
 
 TEST(InstallerLocal, NothingIsExchangedWhileNotConnected) {
   cHalvexInstaller installer;
-  support::cScratchFolder scratch;
+  cTempFolder scratch;
   char buffer[MAX_PACKET_LEN];
   int length = 0;
   EXPECT_FALSE(installer.Disconnect());
@@ -20,7 +20,7 @@ TEST(InstallerLocal, NothingIsExchangedWhileNotConnected) {
   EXPECT_FALSE(installer.Exit());
   EXPECT_FALSE(installer.Update());
   // A transfer can be armed offline; its steps fail and repeat until there is a line.
-  ASSERT_TRUE(installer.InitializeTransfer(scratch.Write("f.bin", "abc").c_str(), "f.bin"));
+  ASSERT_TRUE(installer.InitializeTransfer(scratch.WriteFile("f.bin", "abc").c_str(), "f.bin"));
   EXPECT_FALSE(installer.Update());
   EXPECT_FALSE(installer.Update());
   EXPECT_FALSE(installer.TransferComplete());
@@ -30,17 +30,17 @@ TEST(InstallerLocal, NothingIsExchangedWhileNotConnected) {
 
 TEST(InstallerLocal, InitializeTransferRefusesWhatCannotBeSent) {
   cHalvexInstaller installer;
-  support::cScratchFolder scratch;
-  const std::string file = scratch.Write("image.bin", "data");
+  cTempFolder scratch;
+  const std::string file = scratch.WriteFile("image.bin", "data");
   EXPECT_FALSE(installer.InitializeTransfer(file.c_str(), ""));
   EXPECT_FALSE(installer.InitializeTransfer(file.c_str(), nullptr));
   EXPECT_FALSE(installer.InitializeTransfer(nullptr, "image.bin"));
-  EXPECT_FALSE(installer.InitializeTransfer(scratch.File("missing.bin").c_str(), "image.bin"));
-  EXPECT_FALSE(installer.InitializeTransfer(scratch.Path().c_str(), "image.bin"));
+  EXPECT_FALSE(installer.InitializeTransfer(scratch.PathOf("missing.bin").c_str(), "image.bin"));
+  EXPECT_FALSE(installer.InitializeTransfer(scratch.GetPath().c_str(), "image.bin"));
   // The size goes out as 32 bits: 4 GiB - 1 is the largest file that can be announced.
   ASSERT_TRUE(scratch.MakeSized("largest.bin", 0xFFFFFFFFull));
   ASSERT_TRUE(scratch.MakeSized("too_large.bin", 0x100000000ull));
-  EXPECT_TRUE(installer.InitializeTransfer(scratch.File("largest.bin").c_str(), "image.bin"));
-  EXPECT_FALSE(installer.InitializeTransfer(scratch.File("too_large.bin").c_str(), "image.bin"));
+  EXPECT_TRUE(installer.InitializeTransfer(scratch.PathOf("largest.bin").c_str(), "image.bin"));
+  EXPECT_FALSE(installer.InitializeTransfer(scratch.PathOf("too_large.bin").c_str(), "image.bin"));
   EXPECT_TRUE(installer.InitializeTransfer(file.c_str(), "image.bin"));
 }

@@ -5,18 +5,18 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <string>
-#include <thread>
 
 #include "instrument/halvex_installer.h"
 #include "instrument/halvex_instrument.h"
-#include "sim/sim_engine.h"
-#include "tests/installer/packet_peer.h"
-#include "tests/installer/test_support.h"
+#include "platform/clock.h"
+#include "support/fault_settings.h"
+#include "support/notices.h"
+#include "support/packets.h"
+#include "support/simulator.h"
+#include "support/temp_folder.h"
+#include "support/wait.h"
 
 namespace {
 
@@ -34,17 +34,13 @@ struct sRun {
 class InstallerAgainstSim : public ::testing::Test {
  protected:
   bool StartSim(sim::sSimOptions options) {
-    options.szStoreDir = scratch.File("store");
     options.installerStartMs = 200;
     options.bootMs = 200;
-    engine = std::make_unique<sim::cSimEngine>(options);
-    if (!engine->Start()) return false;
-    const std::string variable = "HALVEX_COM" + std::to_string(SIM_PORT);
-    return setenv(variable.c_str(), engine->GetSlavePath().c_str(), 1) == 0;
+    return sim.Start(options);
   }
   void TearDown() override {
     installer.Disconnect();
-    if (engine) engine->Stop();
+    sim.Stop();
   }
 
   // The instrument connection tells the instrument to start its installer and lets go of the
@@ -56,11 +52,7 @@ class InstallerAgainstSim : public ::testing::Test {
     instrument.Disconnect();
     // Packets sent while the installer is still starting go unanswered and are not resends
     // caused by a fault; the sequencers simply keep asking. Start asking once it is up.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (engine->GetRecords().GetFace() != sim::FACE_INSTALLER &&
-           std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    sim.WaitForFace(sim::FACE_INSTALLER, 10000);
     if (!installer.Connect(static_cast<ePort>(SIM_PORT), BAUD_115200)) return false;
     for (int tries = 0; tries < maxTries; ++tries) {
       if (installer.IsRunning()) return run.bRunning = true;
@@ -73,15 +65,14 @@ class InstallerAgainstSim : public ::testing::Test {
   // have failed.
   void Transfer(const std::string& content, const char* szRemote, sRun& run,
                 int maxFailures = 100) {
-    const std::string path = scratch.Write("local.bin", content);
+    const std::string path = scratch.WriteFile("local.bin", content);
     ASSERT_TRUE(installer.InitializeTransfer(path.c_str(), szRemote));
-    const auto start = std::chrono::steady_clock::now();
+    const int64_t ctStart = platform::GetMonotonicMs();
     int failures = 0;
     while (!installer.TransferComplete() && !installer.TransferFailed() && failures < maxFailures) {
       if (!installer.Update()) ++failures;
     }
-    run.transferSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.transferSeconds = SecondsSince(ctStart);
     run.resends += failures;
     run.bComplete = installer.TransferComplete();
     run.bFailed = installer.TransferFailed();
@@ -95,58 +86,20 @@ class InstallerAgainstSim : public ::testing::Test {
     return false;
   }
 
-  // The stored file once it has its expected size: nothing answers the end-of-file marker, so
-  // the simulator may still be taking it when the transfer has ended here.
-  std::string Stored(const std::string& name, size_t size) {
-    std::string bytes;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!(support::ReadWholeFile(scratch.File("store") + "/" + name, bytes) &&
-             bytes.size() == size) &&
-           std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return bytes;
-  }
-
-  std::string Violations() {
-    std::string all;
-    for (const std::string& text : engine->GetRecords().GetViolations()) all += text + "\n";
-    return all;
-  }
-
   void ReportResends(const char* szFault, const sRun& run) {
     std::printf("fault %s: %d resends, transfer %.2f s\n", szFault, run.resends,
                 run.transferSeconds);
     RecordProperty("resends", run.resends);
   }
 
-  support::cScratchFolder scratch;
-  support::cNoticeRecorder notices;
-  std::unique_ptr<sim::cSimEngine> engine;
+  cTempFolder scratch;
+  cNoticeRecorder notices;
+  cTestSimulator sim{SIM_PORT};
   cHalvexInstaller installer;
 };
 
-struct sFaultCase {
-  const char* szName;
-  sim::sSimFaults faults;
-  bool bExpectResends;
-};
-
-void PrintTo(const sFaultCase& test, std::ostream* os) {
-  *os << test.szName;
-}
-
-sim::sSimFaults Faults(int nakEvery, int dropAckEvery, bool bGarbage, int delayMs) {
-  sim::sSimFaults faults;
-  faults.nakEvery = nakEvery;
-  faults.dropAckEvery = dropAckEvery;
-  faults.bGarbageBeforeAck = bGarbage;
-  faults.ackDelayMs = delayMs;
-  return faults;
-}
-
 class InstallerThroughFault : public InstallerAgainstSim,
-                              public ::testing::WithParamInterface<sFaultCase> {};
+                              public ::testing::WithParamInterface<sFaultSetting> {};
 
 }  // namespace
 
@@ -156,15 +109,15 @@ TEST_P(InstallerThroughFault, StoresTheFileIdentical) {
   ASSERT_TRUE(StartSim(options));
   sRun run;
   ASSERT_TRUE(EnterInstaller(run, 10));
-  const std::string content = peer::RandomBytes(100000, 11);
+  const std::string content = RandomBytes(100000, 11);
   Transfer(content, "MAIN_010203.bin", run);
   EXPECT_TRUE(run.bComplete);
   EXPECT_FALSE(run.bFailed);
   EXPECT_TRUE(ExitInstaller(run));
-  EXPECT_TRUE(Stored("MAIN_010203.bin", content.size()) == content);
-  EXPECT_EQ(Violations(), "");
+  EXPECT_TRUE(sim.Stored("MAIN_010203.bin", content.size()) == content);
+  EXPECT_EQ(sim.Violations(), "");
   EXPECT_TRUE(notices.Texts().empty());
-  if (GetParam().bExpectResends) {
+  if (GetParam().bResends) {
     EXPECT_GT(run.resends, 0);
   } else {
     EXPECT_EQ(run.resends, 0);
@@ -172,16 +125,8 @@ TEST_P(InstallerThroughFault, StoresTheFileIdentical) {
   ReportResends(GetParam().szName, run);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, InstallerThroughFault,
-                         ::testing::Values(sFaultCase{"none", Faults(0, 0, false, 0), false},
-                                           sFaultCase{"nak", Faults(3, 0, false, 0), true},
-                                           sFaultCase{"drop", Faults(0, 5, false, 0), true},
-                                           sFaultCase{"garbage", Faults(0, 0, true, 0), false},
-                                           sFaultCase{"delay", Faults(0, 0, false, 400), false},
-                                           sFaultCase{"combined", Faults(4, 7, true, 30), true}),
-                         [](const ::testing::TestParamInfo<sFaultCase>& info) {
-                           return info.param.szName;
-                         });
+INSTANTIATE_TEST_SUITE_P(Faults, InstallerThroughFault, ::testing::ValuesIn(RecoverableFaults()),
+                         FaultName);
 
 TEST_F(InstallerAgainstSim, RepliesWithEitherKindOfChecksumAreAccepted) {
   for (bool bSigned : {false, true}) {
@@ -191,11 +136,11 @@ TEST_F(InstallerAgainstSim, RepliesWithEitherKindOfChecksumAreAccepted) {
     sRun run;
     ASSERT_TRUE(EnterInstaller(run, 3));
     EXPECT_EQ(run.resends, 0);
-    const sim::sSimCounts counts = engine->GetRecords().GetCounts();
+    const sim::sSimCounts counts = sim.Records().GetCounts();
     EXPECT_EQ(counts.replyPacketsSent, 5) << bSigned;
     EXPECT_EQ(counts.replyNaksReceived, 0) << bSigned;
     installer.Disconnect();
-    engine->Stop();
+    sim.Stop();
   }
   EXPECT_TRUE(notices.Texts().empty());
 }
@@ -206,11 +151,11 @@ TEST_F(InstallerAgainstSim, ALineAtTheRealRateCarriesTheFile) {
   ASSERT_TRUE(StartSim(options));
   sRun run;
   ASSERT_TRUE(EnterInstaller(run, 3));
-  const std::string content = peer::RandomBytes(2 * MAX_PACKET_LEN, 12);
+  const std::string content = RandomBytes(2 * MAX_PACKET_LEN, 12);
   Transfer(content, "paced.bin", run);
   EXPECT_TRUE(run.bComplete);
   EXPECT_EQ(run.resends, 0);
-  EXPECT_TRUE(Stored("paced.bin", content.size()) == content);
+  EXPECT_TRUE(sim.Stored("paced.bin", content.size()) == content);
   // 10 bits a byte: 11520 bytes a second at most.
   const double rate = content.size() / run.transferSeconds;
   EXPECT_LT(rate, 11520.0 * 1.05);
@@ -225,7 +170,7 @@ TEST_F(InstallerAgainstSim, ASilentInstallerIsNeverRunningAndAHungUpOneNeverComp
   sRun silent;
   EXPECT_FALSE(EnterInstaller(silent, 2));
   installer.Disconnect();
-  engine->Stop();
+  sim.Stop();
 
   // Answers stop after the remote name: the steps fail and are repeated, the transfer neither
   // completes nor counts as failed (the file itself is fine), and nothing is stored. The
@@ -233,9 +178,9 @@ TEST_F(InstallerAgainstSim, ASilentInstallerIsNeverRunningAndAHungUpOneNeverComp
   ASSERT_TRUE(StartSim(sim::sSimOptions()));
   sRun measure;
   ASSERT_TRUE(EnterInstaller(measure, 3));
-  const int64_t entered = engine->GetRecords().GetCounts().bytesReceived;
+  const int64_t entered = sim.Records().GetCounts().bytesReceived;
   installer.Disconnect();
-  engine->Stop();
+  sim.Stop();
   options = sim::sSimOptions();
   options.faults.hangupAfterBytes = entered + 12 + 8 + 8;  // word 2, then the name "hung.bin"
   ASSERT_TRUE(StartSim(options));
@@ -245,7 +190,7 @@ TEST_F(InstallerAgainstSim, ASilentInstallerIsNeverRunningAndAHungUpOneNeverComp
   EXPECT_FALSE(hung.bComplete);
   EXPECT_FALSE(hung.bFailed);
   EXPECT_EQ(hung.resends, 2);
-  EXPECT_TRUE(engine->GetRecords().GetFiles().empty());
+  EXPECT_TRUE(sim.Records().GetFiles().empty());
 }
 
 TEST_F(InstallerAgainstSim, AnInstrumentThatNeverRebootsStillAcknowledgesTheExit) {
@@ -256,7 +201,7 @@ TEST_F(InstallerAgainstSim, AnInstrumentThatNeverRebootsStillAcknowledgesTheExit
   ASSERT_TRUE(EnterInstaller(run, 3));
   EXPECT_TRUE(installer.Exit());
   EXPECT_TRUE(installer.Disconnect());
-  EXPECT_EQ(Violations(), "");
+  EXPECT_EQ(sim.Violations(), "");
 }
 
 #endif

@@ -4,29 +4,24 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <random>
 #include <string>
-#include <thread>
 
 #include "instrument/halvex_installer.h"
 #include "instrument/halvex_instrument.h"
 #include "platform/clock.h"
-#include "tests/installer/test_support.h"
+#include "support/packets.h"
+#include "support/simulator.h"
+#include "support/temp_folder.h"
+#include "support/wait.h"
 
 namespace {
 
 class SimInstallerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* szCom = std::getenv("HALVEX_TEST_SIM_COM");
-    const char* szStore = std::getenv("HALVEX_TEST_SIM_STORE");
-    if (szCom == nullptr || szStore == nullptr || szCom[0] == '\0' || szStore[0] == '\0') {
-      GTEST_SKIP() << "HALVEX_TEST_SIM_COM and HALVEX_TEST_SIM_STORE are not set";
-    }
-    port = static_cast<ePort>(std::atoi(szCom));
-    store = szStore;
+    if (!sim.szSkipReason.empty()) GTEST_SKIP() << sim.szSkipReason;
+    port = static_cast<ePort>(sim.port);
     ASSERT_TRUE(IsValidPort(port));
   }
 
@@ -49,11 +44,7 @@ class SimInstallerTest : public ::testing::Test {
 
   // Polls IsRunning as the sequencers do, within a deadline.
   bool WaitUntilRunning(int seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (installer.IsRunning()) return true;
-    }
-    return false;
+    return WaitFor([&] { return installer.IsRunning(); }, seconds * 1000);
   }
 
   bool Transfer(const std::string& path, const char* szRemote) {
@@ -65,30 +56,11 @@ class SimInstallerTest : public ::testing::Test {
     return installer.TransferComplete();
   }
 
-  // The stored file, once it has reached the expected size.
-  std::string Stored(const std::string& name, size_t size) {
-    const std::string path = store + "\\" + name;
-    std::string bytes;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (support::ReadWholeFile(path, bytes) && bytes.size() >= size) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return bytes;
-  }
-
+  const sRunSimulator sim = FindRunSimulator();
   ePort port = PORT_NONE;
-  std::string store;
   cHalvexInstaller installer;
-  support::cScratchFolder scratch;
+  cTempFolder scratch;
 };
-
-std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 generator(seed);
-  std::string bytes(n, '\0');
-  for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>(i < 256 ? i : generator() & 0xFF);
-  return bytes;
-}
 
 }  // namespace
 
@@ -98,18 +70,17 @@ TEST_F(SimInstallerTest, FilesTransferredToTheSimulatorAreStoredIdentical) {
   ASSERT_TRUE(WaitUntilRunning(30));
 
   const std::string image = RandomBytes(1 << 20, 7);
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_TRUE(Transfer(scratch.Write("image.bin", image), "win_image.bin"));
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const int64_t ctStart = platform::GetMonotonicMs();
+  ASSERT_TRUE(Transfer(scratch.WriteFile("image.bin", image), "win_image.bin"));
+  const double seconds = SecondsSince(ctStart);
   std::printf("1 MiB to the simulator: %.3f s, %.1f MiB/s\n", seconds, 1.0 / seconds);
-  EXPECT_TRUE(Stored("win_image.bin", image.size()) == image);
+  EXPECT_TRUE(sim.Stored("win_image.bin", image.size()) == image);
 
   // A second file in the same session, after asking again whether the installer runs.
   ASSERT_TRUE(WaitUntilRunning(30));
   const std::string twoChunks = RandomBytes(2 * MAX_PACKET_LEN, 8);
-  ASSERT_TRUE(Transfer(scratch.Write("two.bin", twoChunks), "win_two.bin"));
-  EXPECT_TRUE(Stored("win_two.bin", twoChunks.size()) == twoChunks);
+  ASSERT_TRUE(Transfer(scratch.WriteFile("two.bin", twoChunks), "win_two.bin"));
+  EXPECT_TRUE(sim.Stored("win_two.bin", twoChunks.size()) == twoChunks);
 
   EXPECT_TRUE(installer.Exit());
   EXPECT_TRUE(installer.Disconnect());
@@ -119,13 +90,9 @@ TEST_F(SimInstallerTest, AnEmptyFileIsStoredEmpty) {
   StartInstaller();
   ASSERT_TRUE(installer.Connect(port, BAUD_115200));
   ASSERT_TRUE(WaitUntilRunning(30));
-  ASSERT_TRUE(Transfer(scratch.Write("empty.bin", ""), "win_empty.bin"));
+  ASSERT_TRUE(Transfer(scratch.WriteFile("empty.bin", ""), "win_empty.bin"));
   std::string bytes = "unread";
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (std::chrono::steady_clock::now() < deadline &&
-         !support::ReadWholeFile(store + "\\win_empty.bin", bytes)) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  EXPECT_TRUE(WaitFor([&] { return ReadWholeFile(sim.store + "\\win_empty.bin", bytes); }, 10000));
   EXPECT_EQ(bytes, "");
   EXPECT_TRUE(installer.Exit());
   EXPECT_TRUE(installer.Disconnect());

@@ -11,10 +11,6 @@
 
 #include "tests/installer/pty_fixture.h"
 
-using peer::Field;
-using peer::Packet;
-using peer::sPacket;
-
 namespace {
 
 using TransferTest = PtyInstallerTest;
@@ -57,13 +53,13 @@ TEST_F(TransferTest, AnEmptyFileSendsWordNameSizeZeroAndTheMarker) {
   EXPECT_FALSE(installer->Update());
   const std::string longName(300, 'n');
   ASSERT_TRUE(
-      installer->InitializeTransfer(scratch.Write("empty.bin", "").c_str(), longName.c_str()));
+      installer->InitializeTransfer(scratch.WriteFile("empty.bin", "").c_str(), longName.c_str()));
   for (int i = 0; i < 4; ++i) EXPECT_TRUE(installer->Update()) << i;
   EXPECT_TRUE(installer->TransferComplete());
   EXPECT_FALSE(installer->TransferFailed());
   EXPECT_EQ(installer->GetProgressPercent(), 0.0f);
   EXPECT_FALSE(installer->Update());
-  EXPECT_EQ(support::CountOpenHandles(scratch.File("empty.bin")), 0);
+  EXPECT_EQ(CountOpenHandles(scratch.PathOf("empty.bin")), 0);
 
   ASSERT_TRUE(installer->Exit());
   ASSERT_TRUE(peer.WaitForPackets(5, 5000));
@@ -78,8 +74,8 @@ TEST_F(TransferTest, AnEmptyFileSendsWordNameSizeZeroAndTheMarker) {
 
 TEST_F(TransferTest, TwoFullChunksReportHalfwayThenAllAndTheMarkerFollows) {
   peer.StartPackets();
-  const std::string content = peer::RandomBytes(2 * MAX_PACKET_LEN, 2);
-  ASSERT_TRUE(installer->InitializeTransfer(scratch.Write("two.bin", content).c_str(), "two"));
+  const std::string content = RandomBytes(2 * MAX_PACKET_LEN, 2);
+  ASSERT_TRUE(installer->InitializeTransfer(scratch.WriteFile("two.bin", content).c_str(), "two"));
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(installer->Update());
   EXPECT_EQ(installer->GetProgressPercent(), 0.0f);
   EXPECT_TRUE(installer->Update());
@@ -101,9 +97,9 @@ TEST_F(TransferTest, TwoFullChunksReportHalfwayThenAllAndTheMarkerFollows) {
 
 TEST_F(TransferTest, OneMebibyteOfRandomBytesArrivesIdentical) {
   peer.StartPackets();
-  const std::string content = peer::RandomBytes(1 << 20, 3);
+  const std::string content = RandomBytes(1 << 20, 3);
   ASSERT_TRUE(
-      installer->InitializeTransfer(scratch.Write("image.bin", content).c_str(), "image.bin"));
+      installer->InitializeTransfer(scratch.WriteFile("image.bin", content).c_str(), "image.bin"));
   int steps = 0;
   const double seconds = SecondsOf([&] { steps = RunToEnd(*installer); });
   EXPECT_EQ(steps, 3 + 64 + 1);
@@ -119,12 +115,12 @@ TEST_F(TransferTest, OneMebibyteOfRandomBytesArrivesIdentical) {
 
 TEST_F(TransferTest, ARefusedOrUnansweredChunkIsResentUnchangedWithoutReadingTheFile) {
   peer.StartPackets([](const sPacket& packet, size_t index) {
-    if (index == 3) return peer::Nak();      // first chunk, first try
-    if (index == 5) return peer::Silence();  // second chunk, first try
-    return peer::cPacketPeer::AckAll(packet, index);
+    if (index == 3) return Nak();      // first chunk, first try
+    if (index == 5) return Silence();  // second chunk, first try
+    return AckAll(packet, index);
   });
-  const std::string content = peer::RandomBytes(40000, 4);
-  const std::string path = scratch.Write("three.bin", content);
+  const std::string content = RandomBytes(40000, 4);
+  const std::string path = scratch.WriteFile("three.bin", content);
   ASSERT_TRUE(installer->InitializeTransfer(path.c_str(), "three"));
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(installer->Update());
   EXPECT_FALSE(installer->Update());
@@ -154,17 +150,17 @@ TEST_F(TransferTest, ARefusedOrUnansweredChunkIsResentUnchangedWithoutReadingThe
 
 TEST_F(TransferTest, ANewTransferStartsNeitherCompleteNorFailedAndClosesTheOldFile) {
   peer.StartPackets();
-  ASSERT_TRUE(installer->InitializeTransfer(scratch.Write("a.bin", "").c_str(), "a"));
+  ASSERT_TRUE(installer->InitializeTransfer(scratch.WriteFile("a.bin", "").c_str(), "a"));
   RunToEnd(*installer);
   ASSERT_TRUE(installer->TransferComplete());
-  const std::string big = scratch.Write("b.bin", std::string(40000, 'b'));
+  const std::string big = scratch.WriteFile("b.bin", std::string(40000, 'b'));
   ASSERT_TRUE(installer->InitializeTransfer(big.c_str(), "b"));
   EXPECT_FALSE(installer->TransferComplete());
   for (int i = 0; i < 4; ++i) ASSERT_TRUE(installer->Update());
-  EXPECT_EQ(support::CountOpenHandles(big), 1);
+  EXPECT_EQ(CountOpenHandles(big), 1);
   // Re-arming in the middle of a transfer drops the old one and its file.
-  ASSERT_TRUE(installer->InitializeTransfer(scratch.Write("c.bin", "c").c_str(), "c"));
-  EXPECT_EQ(support::CountOpenHandles(big), 0);
+  ASSERT_TRUE(installer->InitializeTransfer(scratch.WriteFile("c.bin", "c").c_str(), "c"));
+  EXPECT_EQ(CountOpenHandles(big), 0);
   EXPECT_EQ(installer->GetProgressPercent(), 0.0f);
   EXPECT_EQ(RunToEnd(*installer), 5);
   EXPECT_TRUE(installer->TransferComplete());
@@ -174,14 +170,14 @@ TEST_F(TransferTest, ANewTransferStartsNeitherCompleteNorFailedAndClosesTheOldFi
 
 TEST_F(TransferTest, AFileThatShrinksEndsAsFailedWithoutTheMarker) {
   peer.StartPackets();
-  const std::string path = scratch.Write("shrinks.bin", peer::RandomBytes(40000, 5));
+  const std::string path = scratch.WriteFile("shrinks.bin", RandomBytes(40000, 5));
   ASSERT_TRUE(installer->InitializeTransfer(path.c_str(), "shrinks"));
   for (int i = 0; i < 4; ++i) ASSERT_TRUE(installer->Update());
-  ASSERT_TRUE(support::ResizeFile(path, 20000));
+  ASSERT_TRUE(ResizeFile(path, 20000));
   EXPECT_FALSE(installer->Update());
   EXPECT_TRUE(installer->TransferFailed());
   EXPECT_FALSE(installer->TransferComplete());
-  EXPECT_EQ(support::CountOpenHandles(path), 0);
+  EXPECT_EQ(CountOpenHandles(path), 0);
   EXPECT_FALSE(installer->Update());
 
   // What the line carried up to a later command: no marker, nothing after the first chunk.
@@ -193,25 +189,25 @@ TEST_F(TransferTest, AFileThatShrinksEndsAsFailedWithoutTheMarker) {
   EXPECT_EQ(packets[4].wire, Word(CMD_EXIT));
 
   // A shrink to a chunk boundary shows as an empty read: failed too.
-  const std::string second = scratch.Write("boundary.bin", std::string(40000, 'x'));
+  const std::string second = scratch.WriteFile("boundary.bin", std::string(40000, 'x'));
   ASSERT_TRUE(installer->InitializeTransfer(second.c_str(), "boundary"));
   EXPECT_FALSE(installer->TransferFailed());
   for (int i = 0; i < 4; ++i) ASSERT_TRUE(installer->Update());
-  ASSERT_TRUE(support::ResizeFile(second, MAX_PACKET_LEN));
+  ASSERT_TRUE(ResizeFile(second, MAX_PACKET_LEN));
   EXPECT_FALSE(installer->Update());
   EXPECT_TRUE(installer->TransferFailed());
 }
 
 TEST_F(TransferTest, AFileThatGrowsEndsAsFailedWithoutTheMarker) {
   peer.StartPackets();
-  const std::string content = peer::RandomBytes(20000, 6);
-  const std::string path = scratch.Write("grows.bin", content);
+  const std::string content = RandomBytes(20000, 6);
+  const std::string path = scratch.WriteFile("grows.bin", content);
   ASSERT_TRUE(installer->InitializeTransfer(path.c_str(), "grows"));
-  ASSERT_TRUE(support::AppendToFile(path, std::string(5000, 'g')));
+  ASSERT_TRUE(AppendToFile(path, std::string(5000, 'g')));
   EXPECT_EQ(RunToEnd(*installer), 5);  // word, name, size, two chunks of the announced size
   EXPECT_TRUE(installer->TransferFailed());
   EXPECT_FALSE(installer->TransferComplete());
-  EXPECT_EQ(support::CountOpenHandles(path), 0);
+  EXPECT_EQ(CountOpenHandles(path), 0);
 
   ASSERT_TRUE(installer->Exit());
   ASSERT_TRUE(peer.WaitForPackets(6, 5000));
@@ -225,10 +221,10 @@ TEST_F(TransferTest, AFileThatGrowsEndsAsFailedWithoutTheMarker) {
 
 TEST_F(TransferTest, StopTransferPausesClosesTheFileOnceAndSendsExit) {
   peer.StartPackets();
-  const std::string path = scratch.Write("stop.bin", std::string(40000, 's'));
+  const std::string path = scratch.WriteFile("stop.bin", std::string(40000, 's'));
   ASSERT_TRUE(installer->InitializeTransfer(path.c_str(), "stop"));
   for (int i = 0; i < 4; ++i) ASSERT_TRUE(installer->Update());
-  ASSERT_EQ(support::CountOpenHandles(path), 1);
+  ASSERT_EQ(CountOpenHandles(path), 1);
   // The pause sleeps: it takes wall time, not processor time.
   const std::clock_t cpuStart = std::clock();
   const double seconds = SecondsOf([&] { EXPECT_TRUE(installer->StopTransfer()); });
@@ -237,7 +233,7 @@ TEST_F(TransferTest, StopTransferPausesClosesTheFileOnceAndSendsExit) {
   EXPECT_GT(seconds, 1.8);
   EXPECT_LT(seconds, 3.5);
   EXPECT_LT(cpuSeconds, 0.5);
-  EXPECT_EQ(support::CountOpenHandles(path), 0);
+  EXPECT_EQ(CountOpenHandles(path), 0);
   EXPECT_FALSE(installer->Update());
   EXPECT_FALSE(installer->TransferComplete());
   // Again, with the file already closed: only the exit word goes out.
@@ -251,7 +247,7 @@ TEST_F(TransferTest, StopTransferPausesClosesTheFileOnceAndSendsExit) {
 
 TEST_F(TransferTest, ProgressReadsZeroWhileDisconnectedAndAnUnwrittenMarkerIsWrittenLater) {
   peer.StartPackets();
-  const std::string path = scratch.Write("one.bin", std::string(MAX_PACKET_LEN, '1'));
+  const std::string path = scratch.WriteFile("one.bin", std::string(MAX_PACKET_LEN, '1'));
   ASSERT_TRUE(installer->InitializeTransfer(path.c_str(), "one"));
   for (int i = 0; i < 4; ++i) ASSERT_TRUE(installer->Update());
   EXPECT_EQ(installer->GetProgressPercent(), 100.0f);
@@ -271,11 +267,11 @@ TEST_F(TransferTest, ProgressReadsZeroWhileDisconnectedAndAnUnwrittenMarkerIsWri
 
 TEST_F(TransferTest, IsRunningTakesFiveRepliesAndDoesNotNeedThem) {
   const std::string high("\x90\xFF\x01", 3);
-  const std::string replies = Packet("MAIN 1.2.3") + Packet(high, peer::SignedSum(high)) +
-                              Packet(high) + Packet("GPIB 0.0.0") + Packet("FPGA 0.0.0");
+  const std::string replies = Packet("MAIN 1.2.3") + Packet(high, SignedSum(high)) + Packet(high) +
+                              Packet("GPIB 0.0.0") + Packet("FPGA 0.0.0");
   peer.StartPackets([replies](const sPacket& packet, size_t index) {
-    if (index != 1) return peer::cPacketPeer::AckAll(packet, index);
-    peer::sAnswer answer = peer::Then(peer::Ack(), 0, replies);
+    if (index != 1) return AckAll(packet, index);
+    sAnswer answer = Then(Ack(), 0, replies);
     answer.acksToRead = 5;
     return answer;
   });

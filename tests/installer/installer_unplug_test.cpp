@@ -17,8 +17,8 @@
 #include "platform/clock.h"
 #include "platform/notice.h"
 #include "sim/sim_engine.h"
-#include "tests/support/process_wait.h"
-#include "tests/support/temp_folder.h"
+#include "support/temp_folder.h"
+#include "support/wait.h"
 
 namespace {
 

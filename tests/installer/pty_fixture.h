@@ -1,4 +1,5 @@
-// A connected installer engine with a scripted peer on a pty pair (POSIX only).
+// A connected installer engine with a scripted installer on the far end of its line: a pty
+// pair mapped to COM9 (POSIX only).
 #ifndef HALVEX_TESTS_INSTALLER_PTY_FIXTURE_H
 #define HALVEX_TESTS_INSTALLER_PTY_FIXTURE_H
 
@@ -6,12 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
 
 #include "instrument/halvex_installer.h"
-#include "tests/installer/packet_peer.h"
-#include "tests/installer/test_support.h"
+#include "support/notices.h"
+#include "support/pty_peer.h"
+#include "support/temp_folder.h"
+#include "support/wait.h"
 
 // The COM number the tests map to their pty.
 constexpr int TEST_PORT = 9;
@@ -19,27 +21,19 @@ constexpr int TEST_PORT = 9;
 class PtyInstallerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(peer.Open(TEST_PORT));
+    ASSERT_TRUE(peer.IsOpen()) << peer.GetSkipReason();
     ASSERT_TRUE(installer->Connect(static_cast<ePort>(TEST_PORT), BAUD_115200));
   }
   void TearDown() override {
     installer.reset();  // closes the port before the peer goes
-    peer.Stop();
+    peer.Close();
   }
 
-  peer::cPacketPeer peer;
+  cPtyPeer peer{TEST_PORT};
   std::unique_ptr<cHalvexInstaller> installer = std::make_unique<cHalvexInstaller>();
-  support::cNoticeRecorder notices;
-  support::cScratchFolder scratch;
+  cNoticeRecorder notices;
+  cTempFolder scratch;
 };
-
-// Seconds taken by f().
-template <typename F>
-double SecondsOf(F f) {
-  const auto start = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 #endif
 #endif

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "instrument/halvex.h"
-#include "tests/instrument/scripted_peer.h"
+#include "support/pty_peer.h"
 
 namespace {
 
@@ -56,7 +56,8 @@ const int PORT = 6;
 
 class CommandsTest : public ::testing::Test {
  protected:
-  CommandsTest() : peer(PORT) {
+  CommandsTest() {
+    peer.StartLines();
     peer.Answer("ID?", "HALVEX,VSR450,1,1.0");
     peer.Answer("VERSIONS?", "MAIN:1.0.0");
   }
@@ -71,7 +72,7 @@ class CommandsTest : public ::testing::Test {
     return peer.Texts(first);
   }
 
-  cScriptedPeer peer;
+  cPtyPeer peer{PORT};
   cHalvexInstrument instrument;
   size_t first = 0;
 };

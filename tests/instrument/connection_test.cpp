@@ -11,28 +11,21 @@
 
 #include "instrument/halvex.h"
 #include "platform/clock.h"
-#include "platform/notice.h"
-#include "tests/instrument/scripted_peer.h"
+#include "support/notices.h"
+#include "support/pty_peer.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 const int PORT = 7;
 
-std::vector<int64_t> notices;
-
-void RecordNotice(const char*, const char*, platform::eNoticeIcon) {
-  notices.push_back(platform::GetMonotonicMs());
-}
-
 class ConnectionTest : public ::testing::Test {
  protected:
-  ConnectionTest() : peer(PORT) {
-    notices.clear();
-    platform::SetNoticeHandler(RecordNotice);
+  ConnectionTest() {
+    peer.StartLines();
     peer.Answer("ID?", "HALVEX,VSR450,123456,1.02");
     peer.Answer("VERSIONS?", "MAIN:1.2.3,GPIB:4.5.6");
   }
-  ~ConnectionTest() override { platform::SetNoticeHandler(nullptr); }
 
   // Times at which the handshake's "CMDSET HALVEX" arrived.
   std::vector<int64_t> Handshakes() {
@@ -43,12 +36,13 @@ class ConnectionTest : public ::testing::Test {
     return times;
   }
 
-  cScriptedPeer peer;
+  cNoticeRecorder notices;
+  cPtyPeer peer{PORT};
   cHalvexInstrument instrument;
 };
 
 TEST_F(ConnectionTest, HandshakeAndIdentification) {
-  ASSERT_TRUE(peer.IsOpen());
+  ASSERT_TRUE(peer.IsOpen()) << peer.GetSkipReason();
   ASSERT_TRUE(instrument.Connect(ePort(PORT), BAUD_57600, false));
   EXPECT_TRUE(instrument.IsConnected());
   EXPECT_EQ(peer.Received(),
@@ -139,7 +133,7 @@ TEST_F(ConnectionTest, ForeignMissingAndUnopenablePorts) {
   setenv("HALVEX_COM8", "/nonexistent/halvex-port", 1);
   EXPECT_FALSE(instrument.Connect(COM8, BAUD_57600, true));
   EXPECT_EQ(instrument.GetConnectPort(), COM8);
-  EXPECT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices.Notices().size(), 1u);
 }
 
 TEST_F(ConnectionTest, StartInstaller) {
@@ -194,14 +188,13 @@ TEST_F(ConnectionTest, ReconnectAfterReboot) {
   ExpectSpacedApart(Handshakes(), ctFirstCall);
   EXPECT_GE(Handshakes().size(), 2u);
   EXPECT_STREQ(instrument.GetModel(), "VSR450");
-  EXPECT_TRUE(notices.empty());
+  EXPECT_TRUE(notices.Notices().empty());
 }
 
 TEST_F(ConnectionTest, MissingPortIsReopenedEveryTwoSeconds) {
-  char szDir[] = "/tmp/halvex-port-XXXXXX";
-  ASSERT_NE(mkdtemp(szDir), nullptr);
-  const std::string link = std::string(szDir) + "/com";
-  ASSERT_EQ(symlink(peer.SlavePath().c_str(), link.c_str()), 0);
+  const cTempFolder folder;
+  const std::string link = folder.PathOf("com");
+  ASSERT_EQ(symlink(peer.GetPath().c_str(), link.c_str()), 0);
   setenv(("HALVEX_COM" + std::to_string(PORT)).c_str(), link.c_str(), 1);
   ASSERT_TRUE(instrument.Connect(ePort(PORT), BAUD_57600, false));
   ASSERT_TRUE(instrument.Disconnect());
@@ -210,11 +203,11 @@ TEST_F(ConnectionTest, MissingPortIsReopenedEveryTwoSeconds) {
 
   // The missing port is tried quietly: its loss is the caller's to report, once.
   EXPECT_FALSE(ReconnectFor(instrument, 4500, true));
-  EXPECT_TRUE(notices.empty());
+  EXPECT_TRUE(notices.Notices().empty());
   EXPECT_TRUE(instrument.IsPortLost());
   EXPECT_TRUE(peer.Lines().empty());
 
-  ASSERT_EQ(symlink(peer.SlavePath().c_str(), link.c_str()), 0);
+  ASSERT_EQ(symlink(peer.GetPath().c_str(), link.c_str()), 0);
   const int64_t ctCreated = platform::GetMonotonicMs();
   EXPECT_TRUE(ReconnectFor(instrument, 8000, true));
   const int64_t elapsed = platform::GetMonotonicMs() - ctCreated;
@@ -222,7 +215,6 @@ TEST_F(ConnectionTest, MissingPortIsReopenedEveryTwoSeconds) {
   EXPECT_LE(elapsed, 6000);
   EXPECT_EQ(Handshakes().size(), 1u);
   unlink(link.c_str());
-  rmdir(szDir);
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "instrument/halvex.h"
-#include "tests/instrument/sim_instrument.h"
-#include "tests/support/process_wait.h"
+#include "support/simulator.h"
+#include "support/wait.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ const float STABLE_BAND = 0.0101f;
 
 class InstrumentSimTest : public ::testing::Test {
  protected:
-  explicit InstrumentSimTest(sim::sSimOptions options = Options()) : sim(PORT, options) {}
+  explicit InstrumentSimTest(sim::sSimOptions optionsIn = Options()) : options(optionsIn) {}
 
   static sim::sSimOptions Options() {
     sim::sSimOptions options;
@@ -31,7 +31,7 @@ class InstrumentSimTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    ASSERT_TRUE(sim.IsUp());
+    ASSERT_TRUE(sim.Start(options));
     ASSERT_TRUE(instrument.Connect(ePort(PORT), BAUD_57600, false));
     ASSERT_TRUE(instrument.IsConnected());
     first = sim.LineCount();
@@ -39,7 +39,8 @@ class InstrumentSimTest : public ::testing::Test {
 
   void TearDown() override { EXPECT_EQ(sim.Violations(), ""); }
 
-  cSimInstrument sim;
+  const sim::sSimOptions options;
+  cTestSimulator sim{PORT};
   cHalvexInstrument instrument;
   size_t first = 0;
 };

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "instrument/halvex.h"
-#include "platform/notice.h"
-#include "tests/instrument/sim_instrument.h"
-#include "tests/support/process_wait.h"
+#include "support/notices.h"
+#include "support/simulator.h"
+#include "support/wait.h"
 
 namespace {
 
@@ -40,15 +40,12 @@ sim::sSimOptions Hosting(sim::eSimModuleKind kind, int channel) {
 
 class ModuleSimTest : public ::testing::Test {
  protected:
-  ModuleSimTest() {
-    platform::SetNoticeHandler([](const char*, const char*, auto) {});
-  }
-  ~ModuleSimTest() override { platform::SetNoticeHandler(nullptr); }
+  cNoticeRecorder notices;
 };
 
 TEST_F(ModuleSimTest, RegulatorOnItsOwnLine) {
-  cSimInstrument sim(PORT, Direct(sim::SIM_MODULE_REGULATOR, '0'));
-  ASSERT_TRUE(sim.IsUp());
+  cTestSimulator sim(PORT);
+  ASSERT_TRUE(sim.Start(Direct(sim::SIM_MODULE_REGULATOR, '0')));
   cHalvexControllerModule regulator;
   ASSERT_TRUE(regulator.Connect(MODULE_PWM_REGULATOR, ePort(PORT), '0'));
   ASSERT_TRUE(regulator.IsConnected());
@@ -85,8 +82,8 @@ TEST_F(ModuleSimTest, PumpFoundBySearchingThePorts) {
   for (int port = 1; port <= 3; ++port) {
     setenv(("HALVEX_COM" + std::to_string(port)).c_str(), "/nonexistent/halvex", 1);
   }
-  cSimInstrument sim(4, Direct(sim::SIM_MODULE_PUMP, '3'));
-  ASSERT_TRUE(sim.IsUp());
+  cTestSimulator sim(4);
+  ASSERT_TRUE(sim.Start(Direct(sim::SIM_MODULE_PUMP, '3')));
   cHalvexControllerModule pump;
   ASSERT_TRUE(pump.Connect(MODULE_PRESSURE_PUMP, PORT_NONE, '3'));
   EXPECT_EQ(pump.GetPort(), COM4);
@@ -105,8 +102,8 @@ TEST_F(ModuleSimTest, PumpFoundBySearchingThePorts) {
 }
 
 TEST_F(ModuleSimTest, SensorOnItsOwnLine) {
-  cSimInstrument sim(PORT, Direct(sim::SIM_MODULE_SENSOR, '1'));
-  ASSERT_TRUE(sim.IsUp());
+  cTestSimulator sim(PORT);
+  ASSERT_TRUE(sim.Start(Direct(sim::SIM_MODULE_SENSOR, '1')));
   {
     // A regulator is not found where a sensor answers. (The search keeps the port open, and
     // ports are exclusive: the object goes before the next one opens it.)
@@ -131,8 +128,8 @@ TEST_F(ModuleSimTest, SensorOnItsOwnLine) {
 }
 
 TEST_F(ModuleSimTest, HostSearchesChannelAThenB) {
-  cSimInstrument sim(PORT, Hosting(sim::SIM_MODULE_PUMP, 1));
-  ASSERT_TRUE(sim.IsUp());
+  cTestSimulator sim(PORT);
+  ASSERT_TRUE(sim.Start(Hosting(sim::SIM_MODULE_PUMP, 1)));
   {
     // No regulator on either channel: the host is left on channel A.
     cHalvexControllerModule regulator;
@@ -159,8 +156,8 @@ TEST_F(ModuleSimTest, HostSearchesChannelAThenB) {
 }
 
 TEST_F(ModuleSimTest, RegulatorThroughItsHost) {
-  cSimInstrument sim(PORT, Hosting(sim::SIM_MODULE_REGULATOR, 1));
-  ASSERT_TRUE(sim.IsUp());
+  cTestSimulator sim(PORT);
+  ASSERT_TRUE(sim.Start(Hosting(sim::SIM_MODULE_REGULATOR, 1)));
   cHalvexControllerModule regulator;
   ASSERT_TRUE(regulator.Connect(MODULE_PWM_REGULATOR, ePort(PORT), '0'));
   ASSERT_TRUE(regulator.IsOnChannelB());
@@ -231,8 +228,8 @@ TEST_F(ModuleSimTest, RegulatorThroughItsHost) {
 }
 
 TEST_F(ModuleSimTest, SensorThroughItsHost) {
-  cSimInstrument sim(PORT, Hosting(sim::SIM_MODULE_SENSOR, 0));
-  ASSERT_TRUE(sim.IsUp());
+  cTestSimulator sim(PORT);
+  ASSERT_TRUE(sim.Start(Hosting(sim::SIM_MODULE_SENSOR, 0)));
   cHalvexSensorModule sensor;
   ASSERT_TRUE(sensor.Connect(MODULE_PRESSURE_SENSOR, ePort(PORT), '0'));
   EXPECT_TRUE(sensor.IsOnChannelA());

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "instrument/halvex.h"
-#include "platform/notice.h"
-#include "tests/instrument/scripted_peer.h"
+#include "support/notices.h"
+#include "support/pty_peer.h"
 
 namespace {
 
@@ -41,10 +41,7 @@ const char* const REGULATOR_ID = "0 ID Halvex PWM Regulator SN:1234, VER:1.07";
 
 class ModuleTest : public ::testing::Test {
  protected:
-  ModuleTest() : peer(5) {
-    platform::SetNoticeHandler([](const char*, const char*, auto) {});
-  }
-  ~ModuleTest() override { platform::SetNoticeHandler(nullptr); }
+  ModuleTest() { peer.StartLines(); }
 
   // The lines received from index `first` on, once `last` has arrived.
   std::vector<std::string> Sent(size_t first, const std::string& last) {
@@ -52,7 +49,8 @@ class ModuleTest : public ::testing::Test {
     return peer.Texts(first);
   }
 
-  cScriptedPeer peer;
+  cNoticeRecorder notices;
+  cPtyPeer peer{5};
 };
 
 TEST_F(ModuleTest, DirectRegulator) {
@@ -112,7 +110,8 @@ TEST_F(ModuleTest, DirectPumpAndSearchOverPorts) {
   setenv("HALVEX_COM1", "/nonexistent/halvex-1", 1);
   setenv("HALVEX_COM2", "/nonexistent/halvex-2", 1);
   setenv("HALVEX_COM3", "/nonexistent/halvex-3", 1);
-  cScriptedPeer port4(4);
+  cPtyPeer port4(4);
+  port4.StartLines();
   port4.Answer("ID?", "?");
   port4.Answer("#3ID?", "0 ID Halvex PPump SN:77, VER:2.1");
   cHalvexControllerModule pump;
@@ -128,7 +127,7 @@ TEST_F(ModuleTest, DirectPumpAndSearchOverPorts) {
 }
 
 // A host instrument with the module on channel B.
-void ActAsHost(cScriptedPeer& peer, const std::string& channelBReply) {
+void ActAsHost(cPtyPeer& peer, const std::string& channelBReply) {
   auto channel = std::make_shared<char>('A');
   peer.SetResponder([channel, channelBReply](const std::string& line) -> std::string {
     if (line == "ID?") return "HALVEX, 450,1,1.0\r\n";

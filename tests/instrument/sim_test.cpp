@@ -4,10 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "instrument/halvex.h"
 #include "platform/clock.h"
+#include "support/simulator.h"
 
 namespace {
 
@@ -16,13 +15,9 @@ const char* const SIM_MODEL = "VSR450";
 const int SIM_SERIAL = 123456;
 const char* const SIM_MAIN_VERSION = "1.0.0";
 
-int SimPort() {
-  const char* text = std::getenv("HALVEX_TEST_SIM_COM");
-  return text == nullptr ? 0 : std::atoi(text);
-}
-
 TEST(Simulator, ConnectIdentifyAndReconnect) {
-  const int port = SimPort();
+  const sRunSimulator sim = FindRunSimulator();
+  const int port = sim.port;
   if (!IsValidPort(port)) GTEST_SKIP() << "HALVEX_TEST_SIM_COM is not set";
   cHalvexInstrument instrument;
   ASSERT_TRUE(instrument.Connect(ePort(port), BAUD_57600, false));

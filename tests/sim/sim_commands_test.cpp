@@ -8,24 +8,22 @@
 
 #include "sim/sim_command_line.h"
 #include "sim/sim_engine.h"
-#include "tests/sim/sim_test_client.h"
+#include "support/simulator.h"
 
-namespace simtest {
 namespace {
 
+using SimCommands = cSimulatorTest;
+
 // Sends each line, then asks `query`; its reply.
-std::string AfterLines(cTestClient& client, const std::vector<std::string>& lines,
+std::string AfterLines(cPtyPeer& client, const std::vector<std::string>& lines,
                        const std::string& query) {
   for (const std::string& szLine : lines) client.WriteLine(szLine);
   client.WriteLine(query);
   return client.ReadLine(2000);
 }
 
-TEST(SimCommands, MalformedArgumentsAreViolationsAndLeaveTheStateAlone) {
-  cTestSim sim;
-  ASSERT_TRUE(sim.IsUp());
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 57600));
+TEST_F(SimCommands, MalformedArgumentsAreViolationsAndLeaveTheStateAlone) {
+  ASSERT_TRUE(Start());
   EXPECT_EQ(AfterLines(client, {"UNITS FOO", "UNITS kpa"}, "UNITS?"), " KPA");
   EXPECT_EQ(AfterLines(client, {"CHAN C", "CHAN b"}, "CHAN?"), "A");
   EXPECT_EQ(AfterLines(client, {"SENSOR X1", "SENSOR P5", "SENSOR S"}, "SENSOR?"), "P1");
@@ -42,10 +40,8 @@ TEST(SimCommands, MalformedArgumentsAreViolationsAndLeaveTheStateAlone) {
   EXPECT_EQ(sim.Records().GetViolations().size(), before) << sim.Violations();
 }
 
-TEST(SimCommands, ChannelsKeepTheirOwnStateAndDefaultRestoresBoth) {
-  cTestSim sim;
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 57600));
+TEST_F(SimCommands, ChannelsKeepTheirOwnStateAndDefaultRestoresBoth) {
+  ASSERT_TRUE(Start());
   EXPECT_EQ(AfterLines(client, {"CHAN B", "SENSOR B2", "SETPT -3.5", "CONTROL"}, "SENSOR?"), "B2");
   EXPECT_EQ(AfterLines(client, {"CHAN A"}, "SETPT?"), " 14.6959");
   EXPECT_EQ(AfterLines(client, {"CHAN B"}, "SETPT?"), "-3.5000");
@@ -66,10 +62,8 @@ sim::sSimOptions ModuleOptions(sim::eSimModuleKind kind, bool bHosted, int chann
   return options;
 }
 
-TEST(SimCommands, ModuleOnItsOwnLineAnswersItsAddressesOnly) {
-  cTestSim sim(ModuleOptions(sim::SIM_MODULE_REGULATOR, false));
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 57600));
+TEST_F(SimCommands, ModuleOnItsOwnLineAnswersItsAddressesOnly) {
+  ASSERT_TRUE(Start(ModuleOptions(sim::SIM_MODULE_REGULATOR, false)));
   // Lines without an address are left alone: the probe for a host is no fault.
   client.WriteLine("ID?");
   EXPECT_EQ(client.ReadLine(300), "");
@@ -89,10 +83,8 @@ TEST(SimCommands, ModuleOnItsOwnLineAnswersItsAddressesOnly) {
   EXPECT_NE(violations[3].find("unknown command \"STANDBY\""), std::string::npos);
 }
 
-TEST(SimCommands, HostPassesLinesToTheModuleOnItsCurrentChannel) {
-  cTestSim sim(ModuleOptions(sim::SIM_MODULE_PUMP, true, 1));
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 57600));
+TEST_F(SimCommands, HostPassesLinesToTheModuleOnItsCurrentChannel) {
+  ASSERT_TRUE(Start(ModuleOptions(sim::SIM_MODULE_PUMP, true, 1)));
   EXPECT_EQ(AfterLines(client, {}, "ID?"), "HALVEX, 450,123456,1.0.0");
   // Channel A has no module: queries get the host's error text, commands nothing.
   EXPECT_EQ(AfterLines(client, {"INTERNALCMD #4SV 9"}, "INTERNALCMD #4ID?"), "ERR NO MODULE");
@@ -134,21 +126,17 @@ TEST(SimCommands, HostPassesLinesToTheModuleOnItsCurrentChannel) {
   EXPECT_EQ(sim.Records().GetViolations().size(), 9u) << sim.Violations();
 }
 
-TEST(SimCommands, HostOfASensorHasNoControllerCommands) {
-  cTestSim sim(ModuleOptions(sim::SIM_MODULE_SENSOR, true, 0));
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 57600));
+TEST_F(SimCommands, HostOfASensorHasNoControllerCommands) {
+  ASSERT_TRUE(Start(ModuleOptions(sim::SIM_MODULE_SENSOR, true, 0)));
   EXPECT_EQ(AfterLines(client, {}, "INTERNALCMD #4?"), "0  14.6959");
   EXPECT_EQ(AfterLines(client, {"regcoeffsave", "RTSTART", "INTERNALCMD #4SV 0"}, "?"), " 14.6959");
   EXPECT_EQ(sim.Records().GetViolations().size(), 3u) << sim.Violations();
 }
 
-TEST(SimCommands, ReplyHookReplacesOrWithholdsReplies) {
+TEST_F(SimCommands, ReplyHookReplacesOrWithholdsReplies) {
   sim::sSimOptions options;
   options.faults.replies = {{"?", "OVERRANGE"}, {"CHAN?", ""}};
-  cTestSim sim(options);
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 57600));
+  ASSERT_TRUE(Start(options));
   EXPECT_EQ(AfterLines(client, {}, "?"), "OVERRANGE");
   EXPECT_EQ(AfterLines(client, {}, "CHAN?"), "");
   // The command still acts; other lines are answered as usual.
@@ -156,7 +144,7 @@ TEST(SimCommands, ReplyHookReplacesOrWithholdsReplies) {
   EXPECT_EQ(sim.Violations(), "");
 }
 
-TEST(SimCommands, ModuleOptionsOnTheCommandLine) {
+TEST_F(SimCommands, ModuleOptionsOnTheCommandLine) {
   sim::sSimCommandLine parsed;
   std::string szError;
   const char* host[] = {"sim",     "--pty",       "l",           "--store",
@@ -190,4 +178,3 @@ TEST(SimCommands, ModuleOptionsOnTheCommandLine) {
 }
 
 }  // namespace
-}  // namespace simtest

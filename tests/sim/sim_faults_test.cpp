@@ -3,58 +3,43 @@
 #include <gtest/gtest.h>
 
 #include "sim/sim_engine.h"
-#include "tests/sim/sim_test_client.h"
+#include "support/fault_settings.h"
+#include "support/packets.h"
+#include "support/simulator.h"
+#include "support/temp_folder.h"
+#include "support/wait.h"
 
-namespace simtest {
 namespace {
 
-struct sFaultCase {
-  const char* szName;
-  sim::sSimFaults faults;
-  int sim::sSimCounts::*counter;  // what must have happened; nullptr: nothing
-};
+using SimFaults = cSimulatorTest;
+using SimPacing = cSimulatorTest;
 
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const sFaultCase& test, std::ostream* os) {
-  *os << test.szName;
-}
-
-sim::sSimFaults Faults(int nakEvery, int dropAckEvery, bool bGarbage, int delayMs) {
-  sim::sSimFaults faults;
-  faults.nakEvery = nakEvery;
-  faults.dropAckEvery = dropAckEvery;
-  faults.bGarbageBeforeAck = bGarbage;
-  faults.ackDelayMs = delayMs;
-  return faults;
-}
-
-class SimTransferThroughFault : public ::testing::TestWithParam<sFaultCase> {};
+class SimTransferThroughFault : public cSimulatorTest,
+                                public ::testing::WithParamInterface<sFaultSetting> {};
 
 TEST_P(SimTransferThroughFault, StoresEveryFileByteForByte) {
   sim::sSimOptions options;
   options.installerStartMs = 0;
   options.faults = GetParam().faults;
-  cTestSim sim(options);
-  cTestClient client;
   client.ackTimeoutMs = 500;  // shorter than the program's 2 s, to keep the test quick
-  ASSERT_TRUE(sim.EnterInstaller(client));
-  EXPECT_TRUE(client.AskVersions("installer"));
+  ASSERT_TRUE(StartInstaller(options));
+  EXPECT_TRUE(AskVersions(client, "installer"));
 
   const size_t kSizes[] = {0, 16384, 16385, 100000};
   for (size_t size : kSizes) {
     const std::string szName = "image_" + std::to_string(size) + ".bin";
-    const std::vector<uint8_t> data = RandomBytes(size, static_cast<uint32_t>(size) + 1);
-    ASSERT_TRUE(client.SendFile(szName, data)) << szName;
-    ASSERT_TRUE(client.AskVersions("installer")) << "after " << szName;
-    EXPECT_EQ(ReadFileBytes(sim.StoreDir() + "/" + szName), data) << szName;
+    const std::string data = RandomBytes(size, static_cast<uint32_t>(size) + 1);
+    ASSERT_TRUE(SendFile(client, szName, data)) << szName;
+    ASSERT_TRUE(AskVersions(client, "installer")) << "after " << szName;
+    EXPECT_EQ(ReadWholeFile(sim.StoreDir() + "/" + szName), data) << szName;
   }
   const std::vector<sim::sSimReceivedFile> files = sim.Records().GetFiles();
   ASSERT_EQ(files.size(), 4u);
   EXPECT_EQ(files[3].size, 100000u);
   EXPECT_EQ(sim.Violations(), "");
   const sim::sSimCounts counts = sim.Records().GetCounts();
-  if (GetParam().counter) {
-    EXPECT_GT(counts.*(GetParam().counter), 0);
+  if (GetParam().shows) {
+    EXPECT_GT(counts.*(GetParam().shows), 0);
     EXPECT_GT(client.resends + counts.faultGarbageSent + counts.faultAcksDelayed, 0);
   } else {
     EXPECT_EQ(client.resends, 0);
@@ -64,28 +49,18 @@ TEST_P(SimTransferThroughFault, StoresEveryFileByteForByte) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, SimTransferThroughFault,
-    ::testing::Values(
-        sFaultCase{"none", Faults(0, 0, false, 0), nullptr},
-        sFaultCase{"nak", Faults(3, 0, false, 0), &sim::sSimCounts::faultNaks},
-        sFaultCase{"drop", Faults(0, 5, false, 0), &sim::sSimCounts::faultAcksDropped},
-        sFaultCase{"garbage", Faults(0, 0, true, 0), &sim::sSimCounts::faultGarbageSent},
-        sFaultCase{"delay", Faults(0, 0, false, 150), &sim::sSimCounts::faultAcksDelayed},
-        sFaultCase{"combined", Faults(4, 7, true, 30), &sim::sSimCounts::faultAcksDropped}),
-    [](const ::testing::TestParamInfo<sFaultCase>& info) { return info.param.szName; });
+INSTANTIATE_TEST_SUITE_P(Faults, SimTransferThroughFault, ::testing::ValuesIn(RecoverableFaults()),
+                         FaultName);
 
-TEST(SimFaults, InstallerThatNeverStartsStaysSilent) {
+TEST_F(SimFaults, InstallerThatNeverStartsStaysSilent) {
   sim::sSimOptions options;
   options.installerStartMs = 100;
   options.faults.bNeverStartInstaller = true;
-  cTestSim sim(options);
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 57600));
+  ASSERT_TRUE(Start(options));
   client.WriteLine("INSTALL");
   ASSERT_TRUE(sim.WaitForFace(sim::FACE_SILENT, 1000));
   client.SetLine(115200);
-  client.WritePacket(cTestClient::Word(4));
+  client.Write(Packet(Field(4)));
   EXPECT_FALSE(client.AwaitAck(600));
   client.SetLine(57600);
   client.WriteLine("ID?");
@@ -94,15 +69,13 @@ TEST(SimFaults, InstallerThatNeverStartsStaysSilent) {
   EXPECT_EQ(sim.Violations(), "");
 }
 
-TEST(SimFaults, InstrumentThatNeverRebootsStaysSilent) {
+TEST_F(SimFaults, InstrumentThatNeverRebootsStaysSilent) {
   sim::sSimOptions options;
   options.installerStartMs = 0;
   options.bootMs = 100;
   options.faults.bNeverReboot = true;
-  cTestSim sim(options);
-  cTestClient client;
-  ASSERT_TRUE(sim.EnterInstaller(client));
-  ASSERT_TRUE(client.SendWord(0));
+  ASSERT_TRUE(StartInstaller(options));
+  ASSERT_TRUE(client.SendPacket(Field(0)));
   ASSERT_TRUE(sim.WaitForFace(sim::FACE_SILENT, 500));
   client.SetLine(57600);
   client.WriteLine("ID?");
@@ -112,12 +85,10 @@ TEST(SimFaults, InstrumentThatNeverRebootsStaysSilent) {
   EXPECT_EQ(sim.Violations(), "");
 }
 
-TEST(SimFaults, HangUpAnswersNothingButKeepsReading) {
+TEST_F(SimFaults, HangUpAnswersNothingButKeepsReading) {
   sim::sSimOptions options;
   options.faults.hangupAfterBytes = 20;
-  cTestSim sim(options);
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 57600));
+  ASSERT_TRUE(Start(options));
   client.WriteLine("ID?");  // 5 bytes
   EXPECT_EQ(client.ReadLine(2000), "HALVEX,VSR450,123456,1.0.0");
   client.WriteLine("CMDSET HALVEX");  // 15 more: the line is dead from here
@@ -126,11 +97,11 @@ TEST(SimFaults, HangUpAnswersNothingButKeepsReading) {
   ASSERT_TRUE(sim.WaitForFace(sim::FACE_SILENT, 500));
 
   // The program's writes never block on the dead line.
-  const std::vector<uint8_t> flood = RandomBytes(300000, 3);
-  const int64_t start = sim::SimNowNs();
-  EXPECT_TRUE(client.Write(flood.data(), flood.size()));
+  const std::string flood = RandomBytes(300000, 3);
+  const int64_t start = platform::GetMonotonicMs();
+  EXPECT_TRUE(client.Write(flood));
   EXPECT_LT(SecondsSince(start), 3.0);
-  EXPECT_TRUE(client.ReadUntilQuiet(300).empty());
+  EXPECT_TRUE(client.Receive(300).empty());
   const sim::sSimCounts counts = sim.Records().GetCounts();
   EXPECT_EQ(counts.bytesReceived, 20);
   EXPECT_EQ(counts.faultHangups, 1);
@@ -138,18 +109,16 @@ TEST(SimFaults, HangUpAnswersNothingButKeepsReading) {
   EXPECT_EQ(sim.Violations(), "");
 }
 
-TEST(SimPacing, ReceivesAndSendsAtTheLineRate) {
+TEST_F(SimPacing, ReceivesAndSendsAtTheLineRate) {
   {
     sim::sSimOptions options;
     options.installerStartMs = 0;
     options.lineRate = 19200;
-    cTestSim sim(options);
-    cTestClient client;
-    ASSERT_TRUE(sim.EnterInstaller(client));
-    ASSERT_TRUE(client.SendWord(4));  // 12 bytes, a few ms
+    ASSERT_TRUE(StartInstaller(options));
+    ASSERT_TRUE(client.SendPacket(Field(4)));  // 12 bytes, a few ms
     // 2008 bytes at 19200 bit/s take 1.05 s on the line.
-    const int64_t start = sim::SimNowNs();
-    client.WritePacket(cTestClient::Text(std::string(2000, 'x')));
+    const int64_t start = platform::GetMonotonicMs();
+    client.Write(Packet(std::string(2000, 'x')));
     EXPECT_TRUE(client.AwaitAck(5000));
     const double fSeconds = SecondsSince(start);
     EXPECT_GE(fSeconds, 0.9);
@@ -158,10 +127,8 @@ TEST(SimPacing, ReceivesAndSendsAtTheLineRate) {
   sim::sSimOptions options;
   options.lineRate = 2400;
   options.szId = "HALVEX," + std::string(233, 'x');  // 242 bytes out with CR LF
-  cTestSim sim(options);
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 57600));
-  const int64_t start = sim::SimNowNs();
+  ASSERT_TRUE(Start(options));
+  const int64_t start = platform::GetMonotonicMs();
   client.WriteLine("ID?");
   EXPECT_EQ(client.ReadLine(5000), options.szId);
   const double fSeconds = SecondsSince(start);  // 247 bytes at 2400 bit/s: 1.03 s
@@ -171,4 +138,3 @@ TEST(SimPacing, ReceivesAndSendsAtTheLineRate) {
 }
 
 }  // namespace
-}  // namespace simtest

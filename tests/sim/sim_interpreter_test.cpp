@@ -1,32 +1,33 @@
 // The command interpreter face: replies, silence for setting commands, violations, line
 // settings.
 #include <gtest/gtest.h>
+#include <termios.h>
 
 #include "platform/clock.h"
 #include "sim/sim_engine.h"
-#include "tests/sim/sim_test_client.h"
+#include "support/packets.h"
+#include "support/simulator.h"
+#include "support/wait.h"
 
-namespace simtest {
 namespace {
 
-TEST(SimInterpreter, AnswersQueriesAndTakesSettingCommandsSilently) {
-  cTestSim sim;
-  ASSERT_TRUE(sim.IsUp());
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 57600));
+using SimInterpreter = cSimulatorTest;
+
+TEST_F(SimInterpreter, AnswersQueriesAndTakesSettingCommandsSilently) {
+  ASSERT_TRUE(Start());
 
   // The program's handshake: "\n\n" with its terminator, then two setting commands.
-  ASSERT_TRUE(client.Write("\n\n\r\n", 4));
+  ASSERT_TRUE(client.Write("\n\n\r\n"));
   ASSERT_TRUE(client.WriteLine("CMDSET HALVEX"));
   ASSERT_TRUE(client.WriteLine("CERR"));
-  EXPECT_TRUE(client.ReadUntilQuiet(300).empty());
+  EXPECT_TRUE(client.Receive(300).empty());
 
   ASSERT_TRUE(client.WriteLine("ID?"));
   EXPECT_EQ(client.ReadLine(2000), "HALVEX,VSR450,123456,1.0.0");
-  ASSERT_TRUE(client.Write("VERSIONS?\n", 10));  // LF alone ends a line too
+  ASSERT_TRUE(client.Write("VERSIONS?\n"));  // LF alone ends a line too
   EXPECT_EQ(client.ReadLine(2000), "MAIN:1.0.0,GPIB:1.0.0,FPGA:1.0.0");
   ASSERT_TRUE(client.WriteLine("VENT"));
-  EXPECT_TRUE(client.ReadUntilQuiet(300).empty());
+  EXPECT_TRUE(client.Receive(300).empty());
 
   EXPECT_EQ(sim.Violations(), "");
   const std::vector<sim::sSimCommandRecord> commands = sim.Records().GetCommands();
@@ -36,7 +37,7 @@ TEST(SimInterpreter, AnswersQueriesAndTakesSettingCommandsSilently) {
   EXPECT_EQ(commands[3].settings.baud, 57600u);
 }
 
-TEST(SimInterpreter, ReportsWhatTheOptionsSay) {
+TEST_F(SimInterpreter, ReportsWhatTheOptionsSay) {
   sim::sSimOptions options;
   options.szModel = "VSR900";
   options.szSerial = "42";
@@ -44,33 +45,27 @@ TEST(SimInterpreter, ReportsWhatTheOptionsSay) {
   options.szGpibVersion = "0.9.1";
   options.szFpgaVersion = "7.0.0";
   {
-    cTestSim sim(options);
-    cTestClient client;
-    ASSERT_TRUE(client.Open(1, 57600));
+    ASSERT_TRUE(Start(options));
     client.WriteLine("ID?");
     EXPECT_EQ(client.ReadLine(2000), "HALVEX,VSR900,42,2.10.3");
     client.WriteLine("VERSIONS?");
     EXPECT_EQ(client.ReadLine(2000), "MAIN:2.10.3,GPIB:0.9.1,FPGA:7.0.0");
   }
   options.szId = "DREV, OTHER,7,x";
-  cTestSim sim(options);
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 57600));
+  ASSERT_TRUE(Start(options));
   client.WriteLine("ID?");
   EXPECT_EQ(client.ReadLine(2000), "DREV, OTHER,7,x");
 }
 
-TEST(SimInterpreter, RecordsViolationsAndDoesNotAnswerThem) {
-  cTestSim sim;
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 57600));
+TEST_F(SimInterpreter, RecordsViolationsAndDoesNotAnswerThem) {
+  ASSERT_TRUE(Start());
 
   client.WriteLine("FOO?");
   client.WriteLine("ID? NOW");
   client.WriteLine("CMDSET OTHER");
-  const uint8_t kPacket[] = {4, 0, 0, 0, 4, 0, 0, 0, 4, 0, 0, 0, '\r', '\n'};
-  client.Write(kPacket, sizeof(kPacket));
-  EXPECT_TRUE(client.ReadUntilQuiet(300).empty());
+  const std::string packet = Packet(Field(4));
+  client.Write(packet + "\r\n");
+  EXPECT_TRUE(client.Receive(300).empty());
   std::vector<std::string> violations = sim.Records().GetViolations();
   ASSERT_EQ(violations.size(), 4u) << sim.Violations();
   EXPECT_NE(violations[0].find("unknown command \"FOO?\""), std::string::npos);
@@ -79,10 +74,10 @@ TEST(SimInterpreter, RecordsViolationsAndDoesNotAnswerThem) {
   EXPECT_NE(violations[3].find("binary"), std::string::npos);
 
   // Binary bytes without a line end, and text that never ends, are dropped after a stall.
-  client.Write(kPacket, 12);
-  EXPECT_TRUE(client.ReadUntilQuiet(1500).empty());
-  client.Write("ID?", 3);
-  EXPECT_TRUE(client.ReadUntilQuiet(1500).empty());
+  client.Write(packet);
+  EXPECT_TRUE(client.Receive(1500).empty());
+  client.Write("ID?");
+  EXPECT_TRUE(client.Receive(1500).empty());
   violations = sim.Records().GetViolations();
   ASSERT_EQ(violations.size(), 6u) << sim.Violations();
   EXPECT_NE(violations[4].find("binary"), std::string::npos);
@@ -96,12 +91,10 @@ TEST(SimInterpreter, RecordsViolationsAndDoesNotAnswerThem) {
 // Longer than the simulator's window in which bytes may belong to the settings before a change.
 constexpr unsigned SETTINGS_RACE_MS = 600;
 
-TEST(SimInterpreter, AnswersOnlyAtTheExpectedLineSettings) {
+TEST_F(SimInterpreter, AnswersOnlyAtTheExpectedLineSettings) {
   sim::sSimOptions options;
   options.interpreterBaud = 9600;
-  cTestSim sim(options);
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 9600));
+  ASSERT_TRUE(Start(options));
   client.WriteLine("ID?");
   EXPECT_EQ(client.ReadLine(2000), "HALVEX,VSR450,123456,1.0.0");
   EXPECT_EQ(sim.Violations(), "");
@@ -136,35 +129,31 @@ TEST(SimInterpreter, AnswersOnlyAtTheExpectedLineSettings) {
   EXPECT_TRUE(history.back().settings.bRtsCts);
 }
 
-TEST(SimInterpreter, ALineWrittenJustBeforeTheRateChangesCountsAtTheOldRate) {
+TEST_F(SimInterpreter, ALineWrittenJustBeforeTheRateChangesCountsAtTheOldRate) {
   // The program writes "INSTALL", drains and reopens the port at 115200 faster than the
   // simulator can read: the line still arrived at the interpreter's rate.
   sim::sSimOptions options;
   options.installerStartMs = 100;
-  cTestSim sim(options);
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 57600));
+  ASSERT_TRUE(Start(options));
   client.WriteLine("INSTALL");
   client.SetLine(115200);
   EXPECT_TRUE(sim.WaitForFace(sim::FACE_INSTALLER, 3000));
   EXPECT_EQ(sim.Violations(), "");
 }
 
-TEST(SimInterpreter, InstallStartsTheInstallerAfterItsDelayAndDropsWhatCameMeanwhile) {
+TEST_F(SimInterpreter, InstallStartsTheInstallerAfterItsDelayAndDropsWhatCameMeanwhile) {
   sim::sSimOptions options;
   options.installerStartMs = 800;
   options.interpreterBaud = 9600;
-  cTestSim sim(options);
-  cTestClient client;
-  ASSERT_TRUE(client.Open(1, 9600));
-  const int64_t start = sim::SimNowNs();
+  ASSERT_TRUE(Start(options));
+  const int64_t start = platform::GetMonotonicMs();
   client.WriteLine("CERR");
   client.WriteLine("INSTALL");
   client.WriteLine("VENT");
   ASSERT_TRUE(sim.WaitForFace(sim::FACE_STARTING, 1000));
   // A packet during the start goes unanswered and is forgotten.
   client.SetLine(115200);
-  client.WritePacket(cTestClient::Word(4));
+  client.Write(Packet(Field(4)));
   EXPECT_FALSE(client.AwaitAck(300));
   ASSERT_TRUE(sim.WaitForFace(sim::FACE_INSTALLER, 3000));
   const double fStarted = SecondsSince(start);
@@ -172,15 +161,15 @@ TEST(SimInterpreter, InstallStartsTheInstallerAfterItsDelayAndDropsWhatCameMeanw
   EXPECT_LE(fStarted, 2.5);
 
   // The program's check that the installer runs: word 4, the name, five reply packets.
-  EXPECT_TRUE(client.SendWord(4));
-  EXPECT_TRUE(client.SendText("installer"));
-  std::vector<std::vector<uint8_t>> replies(5);
-  for (std::vector<uint8_t>& reply : replies) EXPECT_TRUE(client.ReadPacket(reply, 2000));
-  EXPECT_EQ(replies[0], cTestClient::Text("installer"));
+  EXPECT_TRUE(client.SendPacket(Field(4)));
+  EXPECT_TRUE(client.SendPacket("installer"));
+  std::vector<std::string> replies(5);
+  for (std::string& reply : replies) EXPECT_TRUE(client.ReadPacket(reply, 2000));
+  EXPECT_EQ(replies[0], std::string("installer"));
   bool bHigh = false;
-  for (uint8_t byte : replies[4]) bHigh = bHigh || byte >= 0x80;
+  for (unsigned char byte : replies[4]) bHigh = bHigh || byte >= 0x80;
   EXPECT_TRUE(bHigh) << "one reply carries bytes of 0x80 and above";
-  EXPECT_TRUE(client.ReadUntilQuiet(300).empty());
+  EXPECT_TRUE(client.Receive(300).empty());
 
   EXPECT_EQ(sim.Violations(), "");
   EXPECT_EQ(client.resends, 0);
@@ -196,16 +185,14 @@ TEST(SimInterpreter, InstallStartsTheInstallerAfterItsDelayAndDropsWhatCameMeanw
   for (const sim::sSimPacketRecord& packet : packets) EXPECT_EQ(packet.settings.baud, 115200u);
 }
 
-TEST(SimInterpreter, ReplyPacketsCarryTheSumKindChosenAndAreResentWhenRefused) {
+TEST_F(SimInterpreter, ReplyPacketsCarryTheSumKindChosenAndAreResentWhenRefused) {
   sim::sSimOptions options;
   options.installerStartMs = 0;
   options.bSignedChecksums = true;
-  cTestSim sim(options);
-  cTestClient client;
-  ASSERT_TRUE(sim.EnterInstaller(client));
-  EXPECT_TRUE(client.SendWord(4));
-  EXPECT_TRUE(client.SendText("installer"));
-  std::vector<uint8_t> reply;
+  ASSERT_TRUE(StartInstaller(options));
+  EXPECT_TRUE(client.SendPacket(Field(4)));
+  EXPECT_TRUE(client.SendPacket("installer"));
+  std::string reply;
   for (int i = 0; i < 4; ++i) EXPECT_TRUE(client.ReadPacket(reply, 2000, true));
   // A receiver that checks the unsigned sum refuses the binary record; it comes again.
   EXPECT_FALSE(client.ReadPacket(reply, 2000, false));
@@ -216,4 +203,3 @@ TEST(SimInterpreter, ReplyPacketsCarryTheSumKindChosenAndAreResentWhenRefused) {
 }
 
 }  // namespace
-}  // namespace simtest

@@ -1,81 +1,37 @@
 // The halvex-sim tool as a separate process, its option grammar and the version-from-name rule.
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
-#include <thread>
-
 #include "sim/sim_command_line.h"
 #include "sim/sim_version.h"
-#include "tests/sim/sim_test_client.h"
+#include "support/process.h"
+#include "support/pty_peer.h"
+#include "support/simulator.h"
+#include "support/temp_folder.h"
 
-namespace simtest {
 namespace {
 
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
-
-std::string RunAndCapture(const std::string& szCommand, int& status) {
-  std::string szOut;
-  FILE* pipe = popen(szCommand.c_str(), "r");
-  if (!pipe) return szOut;
-  char buffer[512];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) szOut.append(buffer, n);
-  status = pclose(pipe);
-  return szOut;
-}
-
 TEST(SimTool, ServesAtItsLinkAndRemovesItOnSigterm) {
-  char szTemplate[] = "/tmp/halvex-sim-tool-XXXXXX";
-  ASSERT_TRUE(mkdtemp(szTemplate));
-  const std::string szDir = szTemplate;
-  const std::string szLink = szDir + "/com1";
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    execl(HALVEX_SIM_TOOL, HALVEX_SIM_TOOL, "--pty", szLink.c_str(), "--store",
-          (szDir + "/store").c_str(), "--serial=777", "--log", (szDir + "/log").c_str(),
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  struct stat info;
-  ASSERT_TRUE(WaitFor([&] { return lstat(szLink.c_str(), &info) == 0; }, 5000));
-  setenv("HALVEX_COM1", szLink.c_str(), 1);
+  cTestSimulator sim;
+  const std::string szLog = sim.GetFolder() + "/log";
+  ASSERT_TRUE(sim.StartTool(HALVEX_SIM_TOOL, {"--serial=777", "--log", szLog}));
   {
-    cTestClient client;
-    ASSERT_TRUE(client.Open(1, 57600));
+    cPtyPeer client;
+    ASSERT_TRUE(client.OpenTty(sim.GetPath(), 57600));
     client.WriteLine("ID?");
     EXPECT_EQ(client.ReadLine(2000), "HALVEX,VSR450,777,1.0.0");
   }
-  unsetenv("HALVEX_COM1");
-  kill(child, SIGTERM);
-  int status = -1;
-  ASSERT_TRUE(WaitFor([&] { return waitpid(child, &status, WNOHANG) == child; }, 5000));
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_NE(lstat(szLink.c_str(), &info), 0) << "the link is gone";
-  const std::vector<uint8_t> log = ReadFileBytes(szDir + "/log");
-  EXPECT_NE(std::string(log.begin(), log.end()).find("< ID?"), std::string::npos);
-  int ignored;
-  RunAndCapture("rm -rf " + szDir, ignored);
+  EXPECT_EQ(sim.Stop(), 0) << "SIGTERM ends it normally";
+  struct stat info;
+  EXPECT_NE(lstat(sim.GetPath().c_str(), &info), 0) << "the link is gone";
+  EXPECT_NE(ReadWholeFile(szLog).find("< ID?"), std::string::npos);
 }
 
 TEST(SimTool, HelpListsEveryOptionAndBadOptionsFail) {
-  int status = -1;
-  const std::string szHelp = RunAndCapture(std::string(HALVEX_SIM_TOOL) + " --help", status);
-  EXPECT_EQ(status, 0);
+  const stProcessResult help = RunProcess({HALVEX_SIM_TOOL, "--help"}, {}, "", 10000);
+  EXPECT_EQ(help.exitStatus, 0);
+  const std::string& szHelp = help.out;
   for (const char* szOption : {"--pty",
                                "--store",
                                "--model",
@@ -109,8 +65,9 @@ TEST(SimTool, HelpListsEveryOptionAndBadOptionsFail) {
                                "--reply"}) {
     EXPECT_NE(szHelp.find(std::string(szOption) + " "), std::string::npos) << szOption;
   }
-  RunAndCapture(std::string(HALVEX_SIM_TOOL) + " --pty x --store y --bogus 2>/dev/null", status);
-  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_EQ(RunProcess({HALVEX_SIM_TOOL, "--pty", "x", "--store", "y", "--bogus"}, {}, "", 10000)
+                .exitStatus,
+            2);
 
   sim::sSimCommandLine parsed;
   std::string szError;
@@ -162,4 +119,3 @@ TEST(SimVersion, ReadsSixCharactersBeforeTheLastPoint) {
 }
 
 }  // namespace
-}  // namespace simtest

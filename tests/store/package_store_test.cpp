@@ -1,13 +1,16 @@
 // The package store on real folders: versions from names, the package filter, name order, and
 // the readings the sequencers and the window make.
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/package_store.h"
 #include "platform/files.h"
-#include "tests/store/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -20,16 +23,18 @@ std::string PackagePath(const std::string& name) {
   return std::string("packages") + platform::PATH_SEPARATOR + name;
 }
 
-class cPackageStoreTest : public cTempFolderTest {
+class cPackageStoreTest : public ::testing::Test {
  protected:
+  cTempFolder folder{cTempFolder::ENTER};
+
   // A package whose section "files" names the given images (null: no such key).
-  static void WritePackage(const std::string& name, const char* szMain,
-                           const char* szGpib = nullptr, const char* szFpga = nullptr) {
+  void WritePackage(const std::string& name, const char* szMain, const char* szGpib = nullptr,
+                    const char* szFpga = nullptr) {
     std::string text = "[files]\r\n";
     if (szMain) text += std::string("main=") + szMain + "\r\n";
     if (szGpib) text += std::string("gpib=") + szGpib + "\r\n";
     if (szFpga) text += std::string("fpga=") + szFpga + "\r\n";
-    WriteFile("packages/" + name, text);
+    folder.WriteFile("packages/" + name, text);
   }
 
   Names Scan(const stInstrumentState& state) {
@@ -113,7 +118,7 @@ TEST_F(cPackageStoreTest, PackagesComeInUpperCaseNameOrder) {
   WritePackage("b.pkg.bak", "main_010000.bin");
   WritePackage("pkg", "main_010000.bin");
   std::filesystem::create_directories("packages/dir.pkg");
-  WriteFile("packages/dir.pkg/x.pkg", "[files]\r\nmain=main_010000.bin\r\n");
+  folder.WriteFile("packages/dir.pkg/x.pkg", "[files]\r\nmain=main_010000.bin\r\n");
 
   EXPECT_EQ((Names{"VSR450A.pkg", "vsr450c.PKG", "VSR450_B.pkg", "zeta.Pkg"}), Scan(NOT_CONNECTED));
   EXPECT_EQ(PackagePath("zeta.Pkg"), szLastPkgPath);
@@ -154,8 +159,8 @@ TEST_F(cPackageStoreTest, PackagesWithoutAReadableMainVersionAreSkipped) {
   WritePackage("a_nomain.pkg", nullptr, "gpib_010000.bin", "fpga_010000.bin");
   WritePackage("b_noversion.pkg", "main.bin");
   WritePackage("c_empty.pkg", "");
-  WriteFile("packages/d_nosection.pkg", "main=main_010000.bin\r\n");
-  WriteFile("packages/e_other.pkg", "[images]\r\nmain=main_010000.bin\r\n");
+  folder.WriteFile("packages/d_nosection.pkg", "main=main_010000.bin\r\n");
+  folder.WriteFile("packages/e_other.pkg", "[images]\r\nmain=main_010000.bin\r\n");
   WritePackage("f_good.pkg", "main_010203.bin", nullptr, "fpga_070809.bin");
   EXPECT_EQ(Names{"f_good.pkg"}, Scan(NOT_CONNECTED));
 
@@ -176,8 +181,8 @@ TEST_F(cPackageStoreTest, PackagesWithoutAReadableMainVersionAreSkipped) {
 
 TEST_F(cPackageStoreTest, TheModelIsNeverASearchPattern) {
   WritePackage("VSR450_A.pkg", "main_010000.bin");
-  WriteFile("evil/VSR450_X.pkg", "[files]\r\nmain=main_010000.bin\r\n");
-  WriteFile("evil/packages/VSR450_Y.pkg", "[files]\r\nmain=main_010000.bin\r\n");
+  folder.WriteFile("evil/VSR450_X.pkg", "[files]\r\nmain=main_010000.bin\r\n");
+  folder.WriteFile("evil/packages/VSR450_Y.pkg", "[files]\r\nmain=main_010000.bin\r\n");
   for (const char* szModel : {"*", "VSR*", "?SR450", "VSR450_?", "../evil/", "..\\evil\\",
                               "VSR450/../../evil/", "..", "packages"}) {
     SCOPED_TRACE(szModel);
@@ -254,7 +259,7 @@ TEST_F(cPackageStoreTest, ImagesAreReadByFileType) {
 
   // Both folders sit under the prefix.
   const std::string prefix = std::string("store") + platform::PATH_SEPARATOR;
-  WriteFile("store/packages/q.pkg", "[files]\r\nmain=main_040000.bin\r\n");
+  folder.WriteFile("store/packages/q.pkg", "[files]\r\nmain=main_040000.bin\r\n");
   EXPECT_EQ(Names{"q.pkg"}, ListMatchingPackages(prefix.c_str(), NOT_CONNECTED, szLastPkgPath));
   EXPECT_EQ(prefix + PackagePath("q.pkg"), szLastPkgPath);
   EXPECT_TRUE(ReadPackageImage(prefix.c_str(), szLastPkgPath, 0, szName, szPath));

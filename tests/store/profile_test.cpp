@@ -1,11 +1,14 @@
 // Profile values: the portable reader and the platform's reader (on Windows the system's own)
 // must give the same values for the same texts.
+#include <gtest/gtest.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/files.h"
 #include "platform/profile.h"
-#include "tests/store/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -16,14 +19,16 @@ struct sCase {
   std::string expected;
 };
 
-class cProfileTest : public cTempFolderTest {
+class cProfileTest : public ::testing::Test {
  protected:
+  cTempFolder folder{cTempFolder::ENTER};
+
   // Reads every case from its text and from a file holding it.
   void ExpectBoth(const std::vector<sCase>& cases) {
     for (const sCase& c : cases) {
       const std::string file = "case" + std::to_string(iFiles++) + ".ini";
       SCOPED_TRACE(::testing::Message() << file << " [" << c.szSection << "] " << c.szKey);
-      WriteFile(file, c.text);
+      folder.WriteFile(file, c.text);
       char szText[260];
       EXPECT_TRUE(platform::ReadProfileValue(c.text, c.szSection, c.szKey, szText, 260));
       EXPECT_EQ(c.expected, szText);
@@ -38,7 +43,7 @@ class cProfileTest : public cTempFolderTest {
     const std::string text = "[files]\r\nmain=" + value + "\r\n";
     const std::string file = "cut" + std::to_string(iFiles++) + ".ini";
     SCOPED_TRACE(::testing::Message() << value << " in " << size);
-    WriteFile(file, text);
+    folder.WriteFile(file, text);
     std::vector<char> buffer(size + 1, 'X');
     EXPECT_EQ(bFits, platform::ReadProfileValue(text, "files", "main", buffer.data(), size));
     EXPECT_EQ(expected, buffer.data());
@@ -153,18 +158,18 @@ TEST_F(cProfileTest, FilesAreFoundLikeOnWindows) {
   EXPECT_STREQ("", sz);
 
   // A name without a folder is read from the working directory.
-  WriteFile("bare.ini", "[files]\nmain=here\n");
+  folder.WriteFile("bare.ini", "[files]\nmain=here\n");
   EXPECT_TRUE(platform::GetProfileValue("bare.ini", "files", "main", sz, sizeof(sz)));
   EXPECT_STREQ("here", sz);
 
   // Letter case of the path does not matter.
-  WriteFile("Sub/Pkg.INI", "[files]\nmain=sub\n");
+  folder.WriteFile("Sub/Pkg.INI", "[files]\nmain=sub\n");
   const std::string path = std::string("SUB") + platform::PATH_SEPARATOR + "pkg.ini";
   EXPECT_TRUE(platform::GetProfileValue(path, "files", "main", sz, sizeof(sz)));
   EXPECT_STREQ("sub", sz);
 
   // A file changed since the last reading is read again.
-  WriteFile("bare.ini", "[files]\nmain=changed\n");
+  folder.WriteFile("bare.ini", "[files]\nmain=changed\n");
   EXPECT_TRUE(platform::GetProfileValue("bare.ini", "files", "main", sz, sizeof(sz)));
   EXPECT_STREQ("changed", sz);
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ TEST(TraceText, ControlBytesAreEscapedAndPacketsShowTheirFirstBytes) {
 }
 
 TEST(TraceFile, EventsAreAppendedOneALineAndAnotherRunAddsToTheFile) {
-  cTempFolder folder;
+  cTempFolder folder(cTempFolder::ENTER);
   cTrace writer;
   ASSERT_TRUE(writer.Open("trace.txt", "run 1"));
   writer.LineSent("COM1", "ID?\r\n", 5);
@@ -64,7 +64,7 @@ TEST(TraceFile, EventsAreAppendedOneALineAndAnotherRunAddsToTheFile) {
 }
 
 TEST(TraceFile, AFileThatCannotBeOpenedOrWrittenIsReportedOnceAndTracingStops) {
-  cTempFolder folder;
+  cTempFolder folder(cTempFolder::ENTER);
   cTrace writer;
   writer.SetFailureHandler(RecordFailure);
   failures.clear();

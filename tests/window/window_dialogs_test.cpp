@@ -33,7 +33,7 @@ const sStage kStages[] = {
 }  // namespace
 
 TEST(StageDialogs, ShowTheirTextsAndCancelAsTheirStageRequires) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   cMainWindow window(LANGUAGE_BASE_ENGLISH);
   ASSERT_NE(nullptr, window.Handle());
   // A dialog opened after a change of language speaks the new one; the file name shows as it
@@ -75,7 +75,8 @@ TEST(StageDialogs, ShowTheirTextsAndCancelAsTheirStageRequires) {
   }
   // Cancel in the progress dialog told the user what a cut transfer leaves.
   ASSERT_EQ(1u, notices.Notices().size());
-  EXPECT_EQ(Expected(LANGUAGE_BASE_GERMAN, IDS_TRANSFER_CUT), notices.Notices()[0].text);
+  EXPECT_EQ(Expected(LANGUAGE_BASE_GERMAN, IDS_TRANSFER_CUT),
+            Utf8ToWide(notices.Notices()[0].text));
   installPackageState = INSTALL_IDLE;
 }
 

@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <thread>
 
 #include "app/connections.h"
@@ -65,15 +64,7 @@ std::wstring WindowText(HWND hwnd) {
 
 namespace {
 
-std::mutex noticeMutex;
-std::vector<sNotice> notices;
-
-void RecordNotice(const char* text, const char* caption, platform::eNoticeIcon) {
-  std::lock_guard<std::mutex> lock(noticeMutex);
-  notices.push_back({Utf8ToWide(text), Utf8ToWide(caption)});
-}
-
-// Outside a cNoticeLog a notice is a fault of the test, and never a message box that waits
+// Outside a cNoticeRecorder a notice is a fault of the test, and never a message box that waits
 // for a user who is not there.
 void UnexpectedNotice(const char* text, const char* caption, platform::eNoticeIcon) {
   ADD_FAILURE() << "unexpected notice \"" << caption << ": " << text << "\"";
@@ -89,25 +80,6 @@ const ::testing::Environment* const quietNotices =
     ::testing::AddGlobalTestEnvironment(new cQuietNotices());
 
 }  // namespace
-
-cNoticeLog::cNoticeLog() {
-  Clear();
-  previous = platform::SetNoticeHandler(RecordNotice);
-}
-
-cNoticeLog::~cNoticeLog() {
-  platform::SetNoticeHandler(previous);
-}
-
-std::vector<sNotice> cNoticeLog::Notices() const {
-  std::lock_guard<std::mutex> lock(noticeMutex);
-  return notices;
-}
-
-void cNoticeLog::Clear() {
-  std::lock_guard<std::mutex> lock(noticeMutex);
-  notices.clear();
-}
 
 // Screenshots.
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/window/win32.h"
-#include "platform/notice.h"
+#include "support/notices.h"
 
 namespace window_test {
 
@@ -22,23 +22,8 @@ std::wstring Fill(std::wstring format, const std::vector<std::wstring>& args);
 std::wstring Utf8ToWide(const std::string& text);
 std::wstring WindowText(HWND hwnd);
 
-// Every platform notice and window error box while it lives.
-struct sNotice {
-  std::wstring text;
-  std::wstring caption;
-};
-class cNoticeLog {
- public:
-  cNoticeLog();
-  ~cNoticeLog();
-  cNoticeLog(const cNoticeLog&) = delete;
-  cNoticeLog& operator=(const cNoticeLog&) = delete;
-  std::vector<sNotice> Notices() const;
-  void Clear();
-
- private:
-  platform::NoticeHandler previous;
-};
+// Notices (the window's error boxes among them) are recorded by a cNoticeRecorder
+// (support/notices.h, texts in UTF-8); outside one a notice fails the test.
 
 // Writes a picture of hwnd as <name>.bmp into the folder HALVEX_TEST_SCREENSHOTS names;
 // nothing when it is not set. False when a picture should have been written but was not.

@@ -52,7 +52,7 @@ void ExpectLanguage(const cMainWindow& window, int base) {
 }  // namespace
 
 TEST(WindowLanguage, StartsInTheUserLanguageAndRelabelsInEveryLanguage) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   cMainWindow window;
   ASSERT_NE(nullptr, window.Handle()) << "error " << GetLastError() << " (is there a display?)";
 
@@ -143,7 +143,7 @@ TEST(WindowLanguage, PortNamesAreCheckedStrictly) {
 }
 
 TEST(WindowLanguage, PortBoxRefusesWhatIsNoPort) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   cMainWindow window(LANGUAGE_BASE_FRENCH);
   ASSERT_NE(nullptr, window.Handle());
   for (const wchar_t* szText : {L"", L"COM0", L"COM17", L" COM3", L"COM3 ", L"COM+3", L"xCOM3",

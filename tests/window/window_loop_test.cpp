@@ -15,7 +15,7 @@
 #include "app/window/window_globals.h"
 #include "app/window/window_loop.h"
 #include "platform/clock.h"
-#include "tests/support/line_peer.h"
+#include "support/pty_peer.h"
 #include "tests/window/window_driver.h"
 
 using namespace window_test;
@@ -76,7 +76,7 @@ TEST(WindowLoop, AnIdleWindowWaitsForMessagesAndExitEndsTheLoop) {
 }
 
 TEST(WindowLoop, WaitingForTheInstrumentDoesNotSpin) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   cMainWindow window(LANGUAGE_BASE_ENGLISH);
   ASSERT_NE(nullptr, window.Handle());
   // The instrument's line leads nowhere: every attempt to come back fails.
@@ -107,7 +107,7 @@ TEST(WindowLoop, WaitingForTheInstrumentDoesNotSpin) {
 }
 
 TEST(WindowCommands, ConnectWithoutAnInstrumentDisablesInstall) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   cMainWindow window(LANGUAGE_BASE_GERMAN);
   ASSERT_NE(nullptr, window.Handle());
   const std::wstring model = window.Text(IDC_MODEL);
@@ -122,7 +122,8 @@ TEST(WindowCommands, ConnectWithoutAnInstrumentDisablesInstall) {
   const std::vector<sNotice> shown = notices.Notices();
   EXPECT_LE(shown.size(), 1u);
   for (const sNotice& notice : shown) {
-    EXPECT_NE(std::wstring::npos, notice.text.find(L"COM" + std::to_wstring(DEAD_PORT)));
+    EXPECT_NE(std::wstring::npos,
+              Utf8ToWide(notice.text).find(L"COM" + std::to_wstring(DEAD_PORT)));
   }
 
   // Install without an instrument only disables the button.
@@ -135,28 +136,16 @@ TEST(WindowCommands, ConnectWithoutAnInstrumentDisablesInstall) {
 }
 
 TEST(WindowCommands, AnIdentificationThatDoesNotParseIsNoConnection) {
-  cLinePeer peer;
+  cPtyPeer peer(1);
   REQUIRE_PEER(peer);
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   cMainWindow window(LANGUAGE_BASE_ENGLISH);
   ASSERT_NE(nullptr, window.Handle());
   // The far end names the maker but gives no serial number or version.
-  std::atomic<bool> bStop(false);
-  std::thread answering([&] {
-    std::string received;
-    while (!bStop) {
-      received += peer.Receive(20);
-      size_t at;
-      while ((at = received.find("ID?\r\n")) != std::string::npos) {
-        received.erase(0, at + 5);
-        peer.Send("HALVEX,VSR450\r\n");
-      }
-    }
-  });
+  peer.StartLines();
+  peer.Answer("ID?", "HALVEX,VSR450");
   window.SetPortText(L"COM" + std::to_wstring(peer.GetPort()));
   window.Click(IDC_CONNECT);
-  bStop = true;
-  answering.join();
   EXPECT_FALSE(instrument.IsConnected());
   EXPECT_EQ(Expected(LANGUAGE_BASE_ENGLISH, IDS_STATUS_NO_CONNECTION), window.Status());
   EXPECT_FALSE(window.IsEnabled(IDC_INSTALL));

@@ -5,9 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -19,7 +17,9 @@
 #include "app/window/window_globals.h"
 #include "app/window/window_text.h"
 #include "platform/clock.h"
-#include "tests/support/temp_folder.h"
+#include "support/packets.h"
+#include "support/simulator.h"
+#include "support/temp_folder.h"
 #include "tests/window/window_driver.h"
 
 using namespace window_test;
@@ -27,20 +27,6 @@ using namespace window_test;
 namespace {
 
 const int kSlowMs = 90000;  // an installation: installer start, transfer, restart
-
-std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 generator(seed);
-  std::string bytes(n, '\0');
-  for (char& c : bytes) c = static_cast<char>(generator() & 0xFF);
-  return bytes;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  std::ifstream stream(path, std::ios::binary);
-  if (!stream) return false;
-  bytes.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
-  return true;
-}
 
 std::string Package(const std::string& main, const std::string& gpib = "",
                     const std::string& fpga = "") {
@@ -61,15 +47,12 @@ struct sSeen {
 class SimWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* szCom = std::getenv("HALVEX_TEST_SIM_COM");
-    const char* szStore = std::getenv("HALVEX_TEST_SIM_STORE");
-    if (szCom == nullptr || szStore == nullptr || szCom[0] == '\0' || szStore[0] == '\0') {
-      GTEST_SKIP() << "HALVEX_TEST_SIM_COM and HALVEX_TEST_SIM_STORE are not set";
-    }
-    port = std::atoi(szCom);
-    store = szStore;
+    const sRunSimulator sim = FindRunSimulator();
+    if (!sim.szSkipReason.empty()) GTEST_SKIP() << sim.szSkipReason;
+    port = sim.port;
+    store = sim.store;
     ASSERT_TRUE(IsValidPort(port));
-    folder.reset(new cTempFolder());
+    folder.reset(new cTempFolder(cTempFolder::ENTER));
     // The store's newest package for the instrument is VSR450_B.pkg ('_' after the letters);
     // the list box sorts it first. VSR450_OLD.pkg has another major number, OTHER_A.pkg is for
     // another model.
@@ -158,7 +141,7 @@ class SimWindowTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(SimWindowTest, ConnectShowsTheInstrumentAndThePackagesThatFitIt) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   cMainWindow window(LANGUAGE_BASE_GERMAN);
   ASSERT_NE(nullptr, window.Handle());
   // Not connected: every package with a version, none selected.
@@ -233,7 +216,7 @@ TEST_F(SimWindowTest, InstallWithoutASelectedPackageLeavesTheInstrumentAlone) {
 }
 
 TEST_F(SimWindowTest, InstallSendsTheImageAndRefreshesTheWindow) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   cMainWindow window(LANGUAGE_BASE_GERMAN);
   ASSERT_TRUE(Connect(window));
   sSeen seen;
@@ -279,7 +262,7 @@ TEST_F(SimWindowTest, InstallSendsTheImageAndRefreshesTheWindow) {
 }
 
 TEST_F(SimWindowTest, CancelDuringTheTransferStopsItAndTheRestartCanBeCancelled) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   folder->WriteFile("files/vsr_010203.bin", RandomBytes(2 << 20, 12));
   folder->WriteFile("packages/VSR450_B.pkg", Package("cancelled_010900.bin"));
   folder->WriteFile("files/cancelled_010900.bin", RandomBytes(2 << 20, 12));
@@ -297,7 +280,8 @@ TEST_F(SimWindowTest, CancelDuringTheTransferStopsItAndTheRestartCanBeCancelled)
   EXPECT_FALSE(installer.TransferComplete());
   // The user is told once what a cut transfer leaves.
   ASSERT_EQ(1u, notices.Notices().size());
-  EXPECT_EQ(Expected(LANGUAGE_BASE_ENGLISH, IDS_TRANSFER_CUT), notices.Notices()[0].text);
+  EXPECT_EQ(Expected(LANGUAGE_BASE_ENGLISH, IDS_TRANSFER_CUT),
+            Utf8ToWide(notices.Notices()[0].text));
   EXPECT_TRUE(InteractiveRunFailed());
   // The restart is requested and waited for.
   ASSERT_TRUE(window.RunUntil([] { return ShownStage() == IDD_WAIT_RESTART; }, kSlowMs));
@@ -315,7 +299,7 @@ TEST_F(SimWindowTest, CancelDuringTheTransferStopsItAndTheRestartCanBeCancelled)
 }
 
 TEST_F(SimWindowTest, AMissingImageEndsAsAFailureAfterTheRestart) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   folder->WriteFile("packages/VSR450_B.pkg", Package("gone_010400.bin"));
   cMainWindow window(LANGUAGE_BASE_GERMAN);
   ASSERT_TRUE(Connect(window));
@@ -327,8 +311,8 @@ TEST_F(SimWindowTest, AMissingImageEndsAsAFailureAfterTheRestart) {
   const std::vector<sNotice> shown = notices.Notices();
   ASSERT_EQ(1u, shown.size());
   EXPECT_EQ(Fill(Expected(LANGUAGE_BASE_GERMAN, IDS_FILE_NOT_FOUND), {L"files\\gone_010400.bin"}),
-            shown[0].text);
-  EXPECT_EQ(Expected(LANGUAGE_BASE_GERMAN, IDS_ERROR_CAPTION), shown[0].caption);
+            Utf8ToWide(shown[0].text));
+  EXPECT_EQ(Expected(LANGUAGE_BASE_GERMAN, IDS_ERROR_CAPTION), Utf8ToWide(shown[0].caption));
   // The instrument restarted and is back, but nothing was installed: no "complete".
   EXPECT_EQ(IDD_WAIT_RESTART, seen.stages.back());
   EXPECT_EQ(Expected(LANGUAGE_BASE_GERMAN, IDS_STATUS_FAILED), window.Status());
@@ -342,7 +326,7 @@ TEST_F(SimWindowTest, AMissingImageEndsAsAFailureAfterTheRestart) {
 }
 
 TEST_F(SimWindowTest, AFailedTransferIsReportedAndNeverComplete) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   folder->WriteFile("packages/VSR450_B.pkg", Package("shrinks_010500.bin"));
   folder->WriteFile("files/shrinks_010500.bin", RandomBytes(2 << 20, 13));
   cMainWindow window(LANGUAGE_BASE_FRENCH);
@@ -358,8 +342,8 @@ TEST_F(SimWindowTest, AFailedTransferIsReportedAndNeverComplete) {
 
   const std::vector<sNotice> shown = notices.Notices();
   ASSERT_EQ(1u, shown.size());
-  EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_TRANSFER_CUT), shown[0].text);
-  EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_ERROR_CAPTION), shown[0].caption);
+  EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_TRANSFER_CUT), Utf8ToWide(shown[0].text));
+  EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_ERROR_CAPTION), Utf8ToWide(shown[0].caption));
   EXPECT_TRUE(InteractiveRunFailed());
   // The installer holds a file it never finished, so it does not restart: Cancel the wait.
   CancelStage();
@@ -370,7 +354,7 @@ TEST_F(SimWindowTest, AFailedTransferIsReportedAndNeverComplete) {
 }
 
 TEST_F(SimWindowTest, AnImageNameWithoutAVersionIsInstalledButNotChecked) {
-  cNoticeLog notices;
+  cNoticeRecorder notices;
   folder->WriteFile("packages/VSR450_B.pkg", Package("plain_01abcd.bin"));
   folder->WriteFile("files/plain_01abcd.bin", RandomBytes(20000, 14));
   cMainWindow window(LANGUAGE_BASE_ITALIAN);

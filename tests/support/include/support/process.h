@@ -1,4 +1,6 @@
-// Runs a program as a separate process (POSIX), capturing what it writes.
+// Runs a program as a separate process (POSIX): to its end, capturing what it writes
+// (RunProcess), or in the background until stopped (cBackgroundProcess).
+//   stProcessResult result = RunProcess({program, "--help"}, {}, "", 10000);
 #ifndef HALVEX_TESTS_SUPPORT_PROCESS_H
 #define HALVEX_TESTS_SUPPORT_PROCESS_H
 
@@ -41,11 +43,5 @@ class cBackgroundProcess {
  private:
   int pid = -1;
 };
-
-// Polls until predicate() is true or timeoutMs passed; returns the last result.
-template <typename F>
-bool WaitFor(F predicate, int64_t timeoutMs);
-
-#include "tests/support/process_wait.h"
 
 #endif

@@ -1,0 +1,34 @@
+// Records the program's notices (message boxes on Windows, stderr lines elsewhere) instead of
+// showing them, while the object lives:
+//   cNoticeRecorder notices;  ...  EXPECT_EQ(notices.Texts(), ...);
+#ifndef HALVEX_TESTS_SUPPORT_NOTICES_H
+#define HALVEX_TESTS_SUPPORT_NOTICES_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/notice.h"
+
+struct sNotice {
+  std::string text;
+  std::string caption;
+  platform::eNoticeIcon icon;
+  int64_t ctShown;  // monotonic milliseconds
+};
+
+class cNoticeRecorder {
+ public:
+  cNoticeRecorder();
+  ~cNoticeRecorder();
+  cNoticeRecorder(const cNoticeRecorder&) = delete;
+  cNoticeRecorder& operator=(const cNoticeRecorder&) = delete;
+
+  std::vector<sNotice> Notices() const;
+  std::vector<std::string> Texts() const;
+
+ private:
+  platform::NoticeHandler previous;
+};
+
+#endif
