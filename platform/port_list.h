@@ -13,8 +13,8 @@ struct stPortRoots {
   std::string byIdFolder;  // "/dev/serial/by-id": stable names of USB adapters
 };
 
-// /dev and /dev/serial/by-id, or the same below the folder in HALVEX_TEST_DEV_ROOT (tests
-// list a folder of fake device links instead of the machine's devices).
+// The machine's: /dev and /dev/serial/by-id. (Tests give ListSerialPorts a folder of fake
+// device links instead.)
 stPortRoots GetPortRoots();
 
 // One line per port. POSIX: COM1 to COM16, each with the path it maps to (HALVEX_COM<n>, else

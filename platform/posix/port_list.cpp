@@ -70,9 +70,7 @@ std::string SerialPortPath(int port) {
 }
 
 stPortRoots GetPortRoots() {
-  const char* root = std::getenv("HALVEX_TEST_DEV_ROOT");
-  const std::string dev = root != nullptr && root[0] != '\0' ? root : "/dev";
-  return {dev, dev + "/serial/by-id"};
+  return {"/dev", "/dev/serial/by-id"};
 }
 
 std::vector<std::string> ListSerialPorts(const stPortRoots& roots) {

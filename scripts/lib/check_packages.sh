@@ -55,15 +55,15 @@ check deb-contents deb_contents
 
 check deb-version same "$("$WORK/deb/usr/bin/halvex-installer" --version)" "halvex-installer $VERSION"
 
-deb_ports() {
-  mkdir -p "$WORK/dev/serial/by-id"
+deb_ports() { # the machine's ports are listed as they are; COM1 and COM2 are mapped here
+  mkdir -p "$WORK/dev"
   ln -s /dev/null "$WORK/dev/ttyUSB0"
-  ln -s ../../ttyUSB0 "$WORK/dev/serial/by-id/usb-Example_Adapter-if00-port0"
   local out
-  out=$(env -u HALVEX_COM1 HALVEX_TEST_DEV_ROOT="$WORK/dev" "$WORK/deb/usr/bin/halvex-installer" -PORTS) || return 1
+  out=$(HALVEX_COM1="$WORK/dev/ttyUSB0" HALVEX_COM2="$WORK/dev/missing" \
+    "$WORK/deb/usr/bin/halvex-installer" -PORTS) || return 1
   echo "$out"
-  grep -qx "COM1  $WORK/dev/ttyS0: missing" <<<"$out" &&
-    grep -qx "$WORK/dev/ttyUSB0  HALVEX_COM1=$WORK/dev/ttyUSB0 halvex-installer -AUTO -PORT=COM1" <<<"$out"
+  grep -qx "COM1  $WORK/dev/ttyUSB0 (HALVEX_COM1): exists" <<<"$out" &&
+    grep -qx "COM2  $WORK/dev/missing (HALVEX_COM2): missing" <<<"$out"
 }
 check deb-ports deb_ports
 
