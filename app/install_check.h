@@ -17,11 +17,9 @@ struct stVersionCheck {
   std::string szReported;  // "major.minor.build" the instrument reports; empty when none
 };
 
-// Compares the version in szImageName (six digits before its last point, two for each part)
-// with the instrument's MAIN version text szReported ("major.minor.build"); bReported is false
-// when the instrument's reply held no MAIN version. A name whose six characters are not all
-// digits carries no version here: a check against a number read out of letters would fail a
-// good installation.
+// Compares the version in szImageName (six digits, GetDigitVersionFromName) with the
+// instrument's MAIN version text szReported ("major.minor.build"); bReported is false when the
+// instrument's reply held no MAIN version.
 stVersionCheck CheckInstalledVersion(const char* szImageName, bool bReported,
                                      const char* szReported);
 

@@ -8,13 +8,16 @@
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   // The narrow command line handed in is ignored: the arguments come from the wide one.
-  const std::vector<platform::stArgument> arguments = platform::GetArguments(0, nullptr);
-  int answered = 0;
-  if (AnswerInformationOptions(arguments, answered)) return answered;
-  if (StartProgram(arguments)) {
-    return EndProgram(RunAutomaticMode(GetProgramAutoLimits()));
+  int status = 0;
+  switch (StartProgram(platform::GetArguments(0, nullptr), status)) {
+    case PROGRAM_ANSWERED:
+      return status;
+    case PROGRAM_AUTOMATIC:
+      return EndProgram(RunAutomaticMode(GetProgramAutoLimits()));
+    case PROGRAM_WINDOW:
+      break;
   }
-  const int status = RunWindowMode(hInstance);
+  status = RunWindowMode(hInstance);
   if (status < 0) return 0;  // the window could not be created: nothing more is logged
   return EndProgram(status);
 }
@@ -24,11 +27,14 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
 #include "app/window_unavailable.h"
 
 int main(int argc, char** argv) {
-  const std::vector<platform::stArgument> arguments = platform::GetArguments(argc, argv);
-  int answered = 0;
-  if (AnswerInformationOptions(arguments, answered)) return answered;
-  if (StartProgram(arguments)) {
-    return EndProgram(RunAutomaticMode(GetProgramAutoLimits()));
+  int status = 0;
+  switch (StartProgram(platform::GetArguments(argc, argv), status)) {
+    case PROGRAM_ANSWERED:
+      return status;
+    case PROGRAM_AUTOMATIC:
+      return EndProgram(RunAutomaticMode(GetProgramAutoLimits()));
+    case PROGRAM_WINDOW:
+      break;
   }
   return EndProgram(ReportWindowUnavailable());
 }

@@ -69,19 +69,32 @@ bool IsDotsComponent(const char* pBegin, const char* pEnd) {
   return iDots >= 2;
 }
 
+// Where an image name keeps its version: the six characters before the last point, or the last
+// six when there is no point; null when the name is too short.
+const char* FindVersionDigits(const char* szName) {
+  if (szName == nullptr) return nullptr;
+  const char* pPoint = std::strrchr(szName, '.');
+  if (pPoint != nullptr) return pPoint - szName > 6 ? pPoint - 6 : nullptr;
+  const size_t length = std::strlen(szName);
+  return length > 6 ? szName + length - 6 : nullptr;
+}
+
 }  // namespace
 
-bool GetVersionFromName(const char* szName, char* szOut) {
-  const char* pDigits = nullptr;
-  if (szName != nullptr) {
-    const char* pPoint = std::strrchr(szName, '.');
-    const size_t length = std::strlen(szName);
-    if (pPoint != nullptr) {
-      if (pPoint - szName > 6) pDigits = pPoint - 6;
-    } else if (length > 6) {
-      pDigits = szName + length - 6;
-    }
+bool GetDigitVersionFromName(const char* szName, char* szOut) {
+  const char* pDigits = FindVersionDigits(szName);
+  for (int i = 0; pDigits != nullptr && i < 6; i++) {
+    if (pDigits[i] < '0' || pDigits[i] > '9') pDigits = nullptr;
   }
+  if (pDigits == nullptr) {
+    if (szOut != nullptr) std::snprintf(szOut, MAX_VERSION_TEXT, "?.?.?");
+    return false;
+  }
+  return GetVersionFromName(szName, szOut);
+}
+
+bool GetVersionFromName(const char* szName, char* szOut) {
+  const char* pDigits = FindVersionDigits(szName);
   if (pDigits == nullptr) {
     if (szOut != nullptr) std::snprintf(szOut, MAX_VERSION_TEXT, "?.?.?");
     return false;

@@ -39,6 +39,9 @@ struct stInstrumentState {
 // minor and patch, read like atoi. szOut (at least MAX_VERSION_TEXT characters, may be null)
 // receives "%d.%d.%d", or "?.?.?" and false when the name carries no version.
 bool GetVersionFromName(const char* szName, char* szOut);
+// The same, but only for six digits: a name whose six characters hold anything else carries no
+// version here (a check against a number read out of letters would fail a good installation).
+bool GetDigitVersionFromName(const char* szName, char* szOut);
 
 // True when szName names a file inside "files": not empty, not absolute ("/", "\" or a drive
 // letter "X:"), and no component (split at '/' and '\') made of dots and blanks with two

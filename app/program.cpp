@@ -16,15 +16,16 @@
 // the waiting program does not burn a processor.
 static const unsigned IDLE_PASS_SLEEP_MS = 50;
 
-bool StartProgram(const std::vector<platform::stArgument>& arguments) {
+eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, int& answeredStatus) {
   platform::SetBinaryStdStreams();
+  const stCommandLine options = ReadCommandLine(arguments, path);
+  if (RunInformationOptions(options, answeredStatus)) return PROGRAM_ANSWERED;
+
   bAuto = false;
   bConsole = false;
   last_pkg_path[0] = '\0';
   chosen_com_settings = stCommandLineCom();
   chosen_pkg_settings = stCommandLinePkg();
-
-  const stCommandLine options = ReadCommandLine(arguments, path);
   bAuto = options.bAuto;
   bConsole = options.bConsole;
   if (bConsole) installer.SetConsole(true);
@@ -45,7 +46,7 @@ bool StartProgram(const std::vector<platform::stArgument>& arguments) {
       platform::ShowNotice(traceProblem.c_str(), "Problem", platform::NOTICE_ERROR);
     }
     SetAutoExitStatus(EXIT_TRACE_FILE);
-    return true;
+    return PROGRAM_AUTOMATIC;
   }
   StartTrace(options, startupLog);
 
@@ -61,12 +62,7 @@ bool StartProgram(const std::vector<platform::stArgument>& arguments) {
   }
 
   language = ChooseLanguage(platform::GetUserPrimaryLanguage());
-  return bAuto;
-}
-
-bool AnswerInformationOptions(const std::vector<platform::stArgument>& arguments, int& status) {
-  platform::SetBinaryStdStreams();
-  return RunInformationOptions(ReadCommandLine(arguments, path), status);
+  return bAuto ? PROGRAM_AUTOMATIC : PROGRAM_WINDOW;
 }
 
 int RunAutomaticMode(const stAutoLimits& limits) {

@@ -8,15 +8,19 @@
 #include "app/auto_sequencer.h"
 #include "platform/command_line.h"
 
-// Reads the options, opens the console when asked, writes the start-up log, opens the trace when
-// one was asked for, sets the first state and picks the language. True when the automatic mode
-// was chosen, and also when "-TRACE=" names no usable file: the state then stays Idle, the
-// automatic loop ends at once with EXIT_TRACE_FILE.
-bool StartProgram(const std::vector<platform::stArgument>& arguments);
+// What the program does after its start.
+enum eProgramMode : int {
+  PROGRAM_ANSWERED = 0,  // the help, "--version" or "-PORTS" answered: it ends at once
+  PROGRAM_AUTOMATIC,     // the automatic mode's loop
+  PROGRAM_WINDOW         // the window
+};
 
-// The help, "--version" and "-PORTS": when one was given, shows its text (nothing else: no
-// start-up log) and returns true with the exit status. False when the program goes on.
-bool AnswerInformationOptions(const std::vector<platform::stArgument>& arguments, int& status);
+// Reads the options once. The help, "--version" and "-PORTS" show their text (nothing else: no
+// start-up log) and give PROGRAM_ANSWERED with the exit status in answeredStatus. Otherwise it
+// opens the console when asked, writes the start-up log, opens the trace when one was asked
+// for, sets the first state and picks the language. A "-TRACE=" that names no usable file
+// gives PROGRAM_AUTOMATIC with the state left Idle: the loop ends at once with EXIT_TRACE_FILE.
+eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, int& answeredStatus);
 
 // The automatic mode's loop, with these time limits; returns its exit status.
 int RunAutomaticMode(const stAutoLimits& limits);

@@ -1,9 +1,5 @@
 #include "sim/sim_engine.h"
 
-#include <unistd.h>
-
-#include <vector>
-
 #include "sim/sim_line.h"
 #include "sim/sim_session.h"
 #include "sim/sim_store.h"
@@ -53,14 +49,8 @@ void cSimEngine::Stop() {
   if (line) line->RequestStop();
   if (thread.joinable()) thread.join();
   if (!szLink.empty()) {
-    // Only our own link goes; another simulator may have taken the path over since, and an
-    // unplugged line has removed it already.
-    std::vector<char> target(4096);
-    const ssize_t n = readlink(szLink.c_str(), target.data(), target.size() - 1);
-    if (line && n > 0 &&
-        std::string(target.data(), static_cast<size_t>(n)) == line->GetSlavePath()) {
-      unlink(szLink.c_str());
-    }
+    // Only our own link goes (an unplugged line has removed it already).
+    if (line) RemoveSimLink(line->GetSlavePath(), szLink);
     szLink.clear();
   }
   session.reset();

@@ -36,14 +36,15 @@ void SetRaw(int fd, speed_t speed) {
   tcsetattr(fd, TCSANOW, &settings);
 }
 
-// The link's target, or "" when it is no link.
-std::string ReadLink(const std::string& szLink) {
+}  // namespace
+
+void RemoveSimLink(const std::string& szTarget, const std::string& szLink) {
   std::vector<char> target(4096);
   const ssize_t n = readlink(szLink.c_str(), target.data(), target.size() - 1);
-  return n > 0 ? std::string(target.data(), static_cast<size_t>(n)) : std::string();
+  if (n > 0 && std::string(target.data(), static_cast<size_t>(n)) == szTarget) {
+    unlink(szLink.c_str());
+  }
 }
-
-}  // namespace
 
 bool MakeSimLink(const std::string& szTarget, const std::string& szLink, std::string& szError) {
   struct stat info;
@@ -146,7 +147,7 @@ void cSimLine::Unplug() {
   recorder.AddBytes(&sSimCounts::bytesLostAtUnplug, static_cast<int64_t>(rx.size()));
   rx.clear();
   // Only our own link goes; the program's open descriptor fails as a removed adapter's does.
-  if (!szLink.empty() && ReadLink(szLink) == szSlavePath) unlink(szLink.c_str());
+  if (!szLink.empty()) RemoveSimLink(szSlavePath, szLink);
   ClosePty();
   replugAtNs = replugAfterMs >= 0 ? SimNowNs() + replugAfterMs * kMs : INT64_MAX;
   recorder.Log("#", "fault: unplugged after " + std::to_string(received) +

@@ -26,6 +26,8 @@ enum eSimRx {
 // Makes a symbolic link to target at link, atomically (an existing link is replaced; any other
 // file is not). False with a reason.
 bool MakeSimLink(const std::string& szTarget, const std::string& szLink, std::string& szError);
+// Removes szLink when it still leads to szTarget (another simulator may have taken the path).
+void RemoveSimLink(const std::string& szTarget, const std::string& szLink);
 
 class cSimLine {
  public:

@@ -137,10 +137,6 @@ void cTrace::WriteLine(const char* szEvent, const std::string& details) {
   if (std::fputs(line.c_str(), file) < 0 || std::fflush(file) != 0) Fail("write", errno);
 }
 
-void cTrace::Event(const char* szEvent, const std::string& details) {
-  WriteLine(szEvent, details);
-}
-
 void cTrace::PortOpened(const char* szPort, const std::string& devicePath, unsigned baud) {
   if (file == nullptr) return;
   WriteLine("OPEN", std::string(szPort) + " " + devicePath + " " + std::to_string(baud) +

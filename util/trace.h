@@ -57,8 +57,6 @@ class cTrace {
   void AnswerReceived(char byte);
   // Text written on standard output: one REPORT line per line of it.
   void Report(const std::string& text);
-  // Any other line, e.g. "START" or "END".
-  void Event(const char* szEvent, const std::string& details);
 
  private:
   void WriteLine(const char* szEvent, const std::string& details);
