@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/package_store.h"
+#include "instrument/halvex_installer.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/sha256.h"
@@ -131,12 +132,12 @@ bool RunPreflight(const char* szPrefix, const char* szPackagePath, int iFileType
     return Fail(result, PREFLIGHT_UNREADABLE,
                 path + " cannot be read: the package cannot be installed.");
   }
-  if (size > MAX_IMAGE_SIZE) {
+  if (size > MAX_TRANSFER_SIZE) {
     std::fclose(file);
     result.size = size;
     return Fail(result, PREFLIGHT_TOO_LARGE,
                 path + " holds " + std::to_string(size) + " bytes, more than the " +
-                    std::to_string(MAX_IMAGE_SIZE) + " an installation can announce.");
+                    std::to_string(MAX_TRANSFER_SIZE) + " an installation can announce.");
   }
   int readError = 0;
   const bool bRead = ReadAndHash(file, size, result, readError);

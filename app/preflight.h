@@ -21,13 +21,10 @@ enum ePreflightReason : int {
   PREFLIGHT_BAD_CHECKSUM,   // the package's "sha256" value is not 64 hexadecimal digits
   PREFLIGHT_MISSING,        // the image does not exist
   PREFLIGHT_NOT_A_FILE,     // it is a folder or another entry, not a regular file
-  PREFLIGHT_TOO_LARGE,      // more than MAX_IMAGE_SIZE bytes
+  PREFLIGHT_TOO_LARGE,      // more than MAX_TRANSFER_SIZE (4 294 967 295) bytes
   PREFLIGHT_UNREADABLE,     // it cannot be opened or read whole
   PREFLIGHT_MISMATCH,       // its SHA-256 is not the one the package gives
 };
-
-// The largest image the installer's 32-bit size can announce.
-constexpr uint64_t MAX_IMAGE_SIZE = 0xFFFFFFFFu;
 
 struct stPreflight {
   ePreflightReason reason = PREFLIGHT_OK;
@@ -45,7 +42,7 @@ struct stPreflight {
 // Checks the image of file type iFileType (0 MAIN, 1 GPIB, 2 FPGA) of the package file
 // szPackagePath, its name read as the sequencers read it (ReadPackageImage): the name is there,
 // fits and stays inside the files folder; the checksum value, if any, is 64 hexadecimal
-// digits; the image exists, is a regular file of at most MAX_IMAGE_SIZE bytes and can be read
+// digits; the image exists, is a regular file of at most MAX_TRANSFER_SIZE bytes and can be read
 // whole; its SHA-256 is the package's, if it gives one. True when it passed. Reads the file
 // once, whole (the SHA-256 is computed whether or not the package gives one).
 bool RunPreflight(const char* szPrefix, const char* szPackagePath, int iFileType,
