@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/exit_status.h"
 #include "app/usage.h"
 #include "platform/console.h"
 #include "platform/notice.h"

@@ -6,9 +6,6 @@
 
 #include "app/command_line.h"
 
-// Exit statuses of the information options given with other options.
-constexpr int EXIT_OPTIONS_CONFLICT = 8;
-
 // When the help, "--version" or "-PORTS" was given: shows its text and returns true with the
 // exit status (0; EXIT_OPTIONS_CONFLICT when other options came with "--version" or "-PORTS",
 // which then say that the rest was not acted on). The help wins over everything else. False

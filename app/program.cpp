@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/connections.h"
+#include "app/exit_status.h"
 #include "app/globals.h"
 #include "app/information_options.h"
 #include "app/output.h"

@@ -119,8 +119,8 @@ bool cHalvexInstaller::InitializeTransfer(const char* localPath, const char* rem
   szRemoteFile[0] = '\0';
 
   if (localPath == nullptr || remoteName == nullptr || remoteName[0] == '\0') return false;
-  std::strncpy(szRemoteFile, remoteName, MAX_REMOTE_NAME_LEN - 1);
-  szRemoteFile[MAX_REMOTE_NAME_LEN - 1] = '\0';
+  std::strncpy(szRemoteFile, remoteName, MAX_PATH_LEN - 1);
+  szRemoteFile[MAX_PATH_LEN - 1] = '\0';
 
   if (!platform::IsRegularFile(localPath)) return false;
   FILE* file = platform::OpenForReading(localPath);

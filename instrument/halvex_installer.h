@@ -14,6 +14,7 @@
 
 #include "comm/comm.h"
 #include "comm/serial.h"
+#include "util/path_limit.h"
 
 // Step performed by the next Update().
 enum eTransferState : int32_t {
@@ -50,7 +51,6 @@ constexpr unsigned STOP_DELAY = 2000;
 // Largest file size that the 32-bit size packet can announce.
 constexpr uint64_t MAX_TRANSFER_SIZE = 0xFFFFFFFFu;
 
-constexpr int MAX_REMOTE_NAME_LEN = 260;  // 259 characters and the NUL
 constexpr int HANDSHAKE_BUFFER_LEN = 1024;
 
 class cHalvexInstaller {
@@ -151,7 +151,7 @@ class cHalvexInstaller {
   // An end-of-file marker went out and no packet was acknowledged since. The marker has no
   // answer, so a loss of the port in this time may have taken it: it is sent once more.
   bool bMarkerUnconfirmed;
-  char szRemoteFile[MAX_REMOTE_NAME_LEN];
+  char szRemoteFile[MAX_PATH_LEN];
   char transferBuffer[MAX_PACKET_LEN];
   char szHandshake[HANDSHAKE_BUFFER_LEN];
   bool bConsoleOutput;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "instrument/halvex.h"
+#include "instrument/halvex_instrument.h"
 #include "platform/clock.h"
 #include "support/notices.h"
 #include "support/pty_peer.h"

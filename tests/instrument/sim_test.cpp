@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "instrument/halvex.h"
+#include "instrument/halvex_instrument.h"
 #include "platform/clock.h"
 #include "support/simulator.h"
 
