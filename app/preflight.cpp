@@ -38,7 +38,7 @@ std::string ToLower(std::string text) {
 bool FailName(const char* szPackagePath, int iFileType, stPreflight& result) {
   const std::string package = szPackagePath;
   const std::string type = SHORT_FILE_TYPE[iFileType];
-  char szName[MAX_STORE_PATH];
+  char szName[MAX_PATH_LEN];
   const bool bFits = platform::GetProfileValue(szPackagePath, IMAGE_SECTION,
                                                SHORT_FILE_TYPE[iFileType], szName, sizeof(szName));
   if (bFits && szName[0] == '\0') {
@@ -53,7 +53,7 @@ bool FailName(const char* szPackagePath, int iFileType, stPreflight& result) {
   }
   return Fail(result, PREFLIGHT_NAME_TOO_LONG,
               package + " names a " + type + " image whose name or path is longer than " +
-                  std::to_string(MAX_STORE_PATH - 1) +
+                  std::to_string(MAX_PATH_LEN - 1) +
                   " characters: the package cannot be installed.");
 }
 
@@ -84,8 +84,8 @@ bool RunPreflight(const char* szPrefix, const char* szPackagePath, int iFileType
   if (iFileType < 0 || iFileType >= FILE_TYPE_MAX || szPackagePath == nullptr) {
     return Fail(result, PREFLIGHT_NO_IMAGE, "No package or file type to check.");
   }
-  char szFileName[MAX_STORE_PATH];
-  char szFilePath[MAX_STORE_PATH];
+  char szFileName[MAX_PATH_LEN];
+  char szFilePath[MAX_PATH_LEN];
   if (!ReadPackageImage(szPrefix, szPackagePath, iFileType, szFileName, szFilePath)) {
     return FailName(szPackagePath, iFileType, result);
   }
@@ -94,7 +94,7 @@ bool RunPreflight(const char* szPrefix, const char* szPackagePath, int iFileType
   const std::string& path = result.szFilePath;
 
   // The checksum is the package's: a malformed one is a package error, found before the file.
-  char szChecksum[MAX_STORE_PATH];
+  char szChecksum[MAX_PATH_LEN];
   const bool bChecksumFits = platform::GetProfileValue(
       szPackagePath, CHECKSUM_SECTION, SHORT_FILE_TYPE[iFileType], szChecksum, sizeof(szChecksum));
   std::string expected = bChecksumFits ? szChecksum : "?";
