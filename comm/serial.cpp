@@ -14,9 +14,7 @@ cSerial::cSerial()
       protocol(PROTOCOL_PLAIN),
       bErrorOccurred(false),
       szErrorString{0},
-      bConnected(false),
-      bLost(false),
-      ctReopenTime(0) {}
+      bConnected(false) {}
 
 cSerial::~cSerial() {
   Disconnect();
@@ -28,7 +26,7 @@ void cSerial::SetError(const char* format) {
 }
 
 void cSerial::SetClosedError() {
-  SetError(bLost ? "Error: device lost:%s" : "Error: port not initialized:%s");
+  SetError(portWait.IsLost() ? "Error: device lost:%s" : "Error: port not initialized:%s");
 }
 
 bool cSerial::CheckLost() {
@@ -37,8 +35,7 @@ bool cSerial::CheckLost() {
   device.Close();
   trace.PortLost(szComport[port]);
   bConnected = false;
-  bLost = true;
-  ctReopenTime = platform::GetMonotonicMs();
+  portWait.Lost();
   SetError("Error: device lost:%s");
   return true;
 }
@@ -50,20 +47,14 @@ bool cSerial::MarkLost() {
     trace.PortLost(szComport[port]);
   }
   bConnected = false;
-  bLost = true;
-  ctReopenTime = platform::GetMonotonicMs();
+  portWait.Lost();
   return true;
 }
 
 bool cSerial::Recover() {
-  if (!bLost) return bConnected;
-  const int64_t ctNow = platform::GetMonotonicMs();
-  const int64_t ctDue = ctReopenTime + PORT_REOPEN_INTERVAL_MS;
-  if (ctNow < ctDue) {
-    const int64_t wait = ctDue - ctNow;
-    platform::SleepMs(wait < PORT_WAIT_SLICE_MS ? static_cast<unsigned>(wait) : PORT_WAIT_SLICE_MS);
-    return false;
-  }
+  if (bConnected) return true;
+  if (!IsValidPort(port)) return false;
+  if (portWait.IsLost() && !portWait.AttemptDue()) return false;
   return Reopen();
 }
 
@@ -112,13 +103,13 @@ bool cSerial::Initialize(ePort newPort, eBaud newBaud, char newAddress, eProtoco
     return false;
   }
   bConnected = true;
-  bLost = false;
+  portWait.Clear();
   trace.PortOpened(szComport[port], platform::SerialPortPath(port), GetBaudRate(baud));
   return true;
 }
 
 bool cSerial::Disconnect() {
-  bLost = false;
+  portWait.Clear();
   if (!bConnected) return false;
   device.Close();
   bConnected = false;
@@ -129,7 +120,7 @@ bool cSerial::Disconnect() {
 bool cSerial::Reconnect() {
   if (bConnected) return true;
   // A port known to be gone is tried quietly: its loss was reported when it began.
-  if (bLost) return Reopen();
+  if (portWait.IsLost()) return Reopen();
   if (Initialize(port, baud, address, protocol, true)) return true;
   MarkLost();
   return false;

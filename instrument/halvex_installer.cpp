@@ -54,7 +54,7 @@ bool cHalvexInstaller::Connect(ePort port, eBaud baud) {
 bool cHalvexInstaller::PortReady() {
   if (!bConnected) return false;
   if (!PortLost()) return true;
-  if (!serial.Recover()) return false;
+  if (!comm->Recover()) return false;
   if (bMarkerUnconfirmed) {
     const char marker[4] = {0, 0, 0, 0};
     if (!comm->WriteN(marker, 4)) return false;

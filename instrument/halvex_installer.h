@@ -108,9 +108,9 @@ class cHalvexInstaller {
   // size after InitializeTransfer. Cleared by the next InitializeTransfer.
   bool TransferFailed() const { return bTransferFailed; }
   float GetProgressPercent() const { return bConnected ? fProgressPercent : 0.0f; }
-  // The port went away during the connection. Every exchange then waits for it instead (at
-  // most PORT_WAIT_SLICE_MS a call, reopening it every PORT_REOPEN_INTERVAL_MS) and fails
-  // quietly; once it is back the transfer goes on where it stood.
+  // The port went away during the connection. Every exchange then lets the channel wait for
+  // it instead (cComm::Recover) and fails quietly; once it is back the transfer goes on where
+  // it stood.
   bool IsPortLost() const { return bConnected && PortLost(); }
   // Connected with the port open.
   bool IsPortOpen() { return bConnected && comm != nullptr && comm->IsConnected(); }
@@ -128,9 +128,9 @@ class cHalvexInstaller {
   void CloseLocalFile();
   void Report(const char* text, bool bToStandardError);
   void Answer(char byte);
-  bool PortLost() const { return comm == &serial && serial.IsLost(); }
-  // True when an exchange may go on the line. A lost port is waited for here; once it is back,
-  // an end-of-file marker that may have gone with it is sent again first.
+  bool PortLost() const { return comm != nullptr && comm->IsLost(); }
+  // True when an exchange may go on the line: the channel is asked to get a lost port back.
+  // Once it is back, an end-of-file marker that may have gone with it is sent again first.
   bool PortReady();
 
   eTransferState transferState;
