@@ -7,8 +7,10 @@
 
 #include <cstdint>
 
-// A lost port is tried again this often, counted from the loss or from the last attempt.
-constexpr int64_t PORT_REOPEN_INTERVAL_MS = 2000;
+// A lost port is tried again this often, counted from the loss or from the last attempt: a
+// replugged adapter is in use again a moment after it returns, and a failed attempt costs next
+// to nothing.
+constexpr int64_t PORT_REOPEN_INTERVAL_MS = 250;
 // The longest one step of the wait sleeps: the owner, which repeats its step, gets control back
 // this often (the window handles its messages, a time limit is checked).
 constexpr unsigned PORT_WAIT_SLICE_MS = 200;

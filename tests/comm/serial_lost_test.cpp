@@ -83,7 +83,8 @@ TEST(SerialLostTest, AVanishedDeviceIsToldFromASilentLineAndReopenedWhenItReturn
   EXPECT_FALSE(serial.Write("ID?"));
   EXPECT_EQ(serial.Read(), lost);
 
-  // Waiting for it: each step sleeps a slice; the port is tried again 2 s after the loss.
+  // Waiting for it: each step sleeps a slice or makes one attempt, so a caller keeps control
+  // and nothing spins.
   const int64_t ctLost = platform::GetMonotonicMs();
   int steps = 0;
   const int64_t stepMs = Timed([&] {
@@ -93,17 +94,17 @@ TEST(SerialLostTest, AVanishedDeviceIsToldFromASilentLineAndReopenedWhenItReturn
     }
   });
   EXPECT_GE(steps, 8) << "each wait is a slice, so a caller keeps control";
-  EXPECT_LE(steps, 20) << "and a slice is a sleep, not a spin";
+  EXPECT_LE(steps, 40) << "and a slice is a sleep, not a spin";
   EXPECT_GE(stepMs, 2500);
   EXPECT_TRUE(serial.IsLost());
 
-  // It returns (here: a new pty mapped to the same port): the next attempt opens it with the
-  // channel's own settings, within one reopening interval.
+  // It returns (here: a new pty mapped to the same port): the next attempt, a quarter of a
+  // second later at most, opens it with the channel's own settings.
   peer = std::make_unique<cPtyPeer>(PEER_PORT);
   const int64_t ctBack = platform::GetMonotonicMs();
   while (!serial.Recover() && platform::GetMonotonicMs() - ctBack < 5000) {
   }
-  EXPECT_LE(platform::GetMonotonicMs() - ctBack, 2500);
+  EXPECT_LE(platform::GetMonotonicMs() - ctBack, 1000);
   EXPECT_TRUE(serial.IsConnected());
   EXPECT_FALSE(serial.IsLost());
   EXPECT_TRUE(serial.Write("BACK"));
