@@ -83,29 +83,35 @@ bool cSerial::Initialize(ePort newPort, eBaud newBaud, char newAddress, eProtoco
   address = newAddress;
   baud = newBaud;
   protocol = newProtocol;
-  if (!device.Open(port)) {
-    bErrorOccurred = true;
-    trace.PortNotOpened(szComport[port], device.GetOpenFailure());
-    if (bShowError) {
-      std::snprintf(szErrorString, sizeof(szErrorString), "Could not open:%s serial port",
-                    szComport[port]);
-      // The device and the system's reason follow on a line of their own.
-      const std::string text = device.GetOpenFailure().empty()
-                                   ? std::string(szErrorString)
-                                   : std::string(szErrorString) + "\n" + device.GetOpenFailure();
-      platform::ShowNotice(text.c_str(), "Error", platform::NOTICE_WARNING);
-    }
-    return false;
-  }
-  if (!device.Configure(GetBaudRate(baud))) {
+  // A port whose settings do not take is no open port either: the same report, with the
+  // system's reason.
+  if (!device.Open(port) || !device.Configure(GetBaudRate(baud))) {
     device.Close();
-    trace.PortNotOpened(szComport[port], "its settings could not be read");
+    ReportOpenFailure(bShowError);
     return false;
   }
   bConnected = true;
   portWait.Clear();
+  szTracedFailure.clear();
   trace.PortOpened(szComport[port], platform::SerialPortPath(port), GetBaudRate(baud));
   return true;
+}
+
+void cSerial::ReportOpenFailure(bool bShowError) {
+  bErrorOccurred = true;
+  const std::string& reason = device.GetOpenFailure();
+  // While a lost port is waited for, the same failure again is no news for the trace.
+  if (!portWait.IsLost() || reason != szTracedFailure) {
+    trace.PortNotOpened(szComport[port], reason);
+    szTracedFailure = reason;
+  }
+  if (!bShowError) return;
+  std::snprintf(szErrorString, sizeof(szErrorString), "Could not open:%s serial port",
+                szComport[port]);
+  // The device and the system's reason follow on a line of their own.
+  const std::string text =
+      reason.empty() ? std::string(szErrorString) : std::string(szErrorString) + "\n" + reason;
+  platform::ShowNotice(text.c_str(), "Error", platform::NOTICE_WARNING);
 }
 
 bool cSerial::Disconnect() {

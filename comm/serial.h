@@ -2,6 +2,8 @@
 #ifndef HALVEX_COMM_SERIAL_H
 #define HALVEX_COMM_SERIAL_H
 
+#include <string>
+
 #include "comm/comm.h"
 #include "comm/port_wait.h"
 #include "platform/serial_device.h"
@@ -64,6 +66,9 @@ class cSerial : public cComm {
   bool Reopen();
   // The error of an operation on a closed port.
   void SetClosedError();
+  // A port that did not open or whose settings did not take: the error, the trace and, with
+  // bShowError, the notice with the device and the system's reason.
+  void ReportOpenFailure(bool bShowError);
 
   platform::cSerialDevice device;
   ePort port;
@@ -74,6 +79,7 @@ class cSerial : public cComm {
   char szErrorString[MAX_ERROR_LEN];
   bool bConnected;
   cPortWait portWait;
+  std::string szTracedFailure;  // the last open failure in the trace
 };
 
 #endif
