@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
-#include "platform/notice.h"
+#include "util/notice.h"
 #include "util/trace.h"
 
 cSerial::cSerial()
@@ -111,7 +111,7 @@ void cSerial::ReportOpenFailure(bool bShowError) {
   // The device and the system's reason follow on a line of their own.
   const std::string text =
       reason.empty() ? std::string(szErrorString) : std::string(szErrorString) + "\n" + reason;
-  platform::ShowNotice(text.c_str(), "Error", platform::NOTICE_WARNING);
+  Notify(text.c_str(), "Error", NOTICE_WARNING);
 }
 
 bool cSerial::Disconnect() {
@@ -171,9 +171,10 @@ bool cSerial::WriteN(const char* data, int n) {
     // A lost device is no write fault to show: its loss is reported once, by the owner.
     if (CheckLost()) return false;
     SetError("Error: write length error:%s");
-    char szText[32];
-    std::snprintf(szText, sizeof(szText), "WriteNErr %d", written < 0 ? 0 : written);
-    platform::ShowNotice(szText, "WritePacket1", platform::NOTICE_INFORMATION);
+    char szText[96];
+    std::snprintf(szText, sizeof(szText), "Only %d of %d bytes could be written to %s.",
+                  written < 0 ? 0 : written, n, szComport[port]);
+    Notify(szText, "Sending failed", NOTICE_INFORMATION);
     return false;
   }
   return true;

@@ -50,6 +50,9 @@ constexpr unsigned STOP_DELAY = 2000;
 // Largest file size that the 32-bit size packet can announce.
 constexpr uint64_t MAX_TRANSFER_SIZE = 0xFFFFFFFFu;
 
+// Caption of the notices about damaged replies (outside console mode).
+constexpr const char* REPLY_NOTICE_CAPTION = "Reply from the instrument";
+
 constexpr int MAX_REMOTE_NAME_LEN = 260;  // 259 characters and the NUL
 constexpr int HANDSHAKE_BUFFER_LEN = 1024;
 
@@ -75,7 +78,8 @@ class cHalvexInstaller {
   bool Send(unsigned int word);
   // The characters of text without the terminating NUL.
   bool Send(const char* text);
-  // Console mode reports reception faults on the standard streams instead of notices.
+  // Console mode reports reception faults as "ReadPacket : <fault>" lines on the standard
+  // streams; otherwise each is a notice (Notify) with REPLY_NOTICE_CAPTION.
   void SetConsole(bool on) { bConsoleOutput = on; }
 
   // Connection and commands.

@@ -5,7 +5,7 @@
 
 #include "instrument/halvex_installer.h"
 #include "platform/clock.h"
-#include "platform/notice.h"
+#include "util/notice.h"
 #include "util/trace.h"
 
 namespace {
@@ -106,7 +106,7 @@ void cHalvexInstaller::Report(const char* text, bool bToStandardError) {
     std::fputs("\r\n", stream);
     std::fflush(stream);
   } else {
-    platform::ShowNotice(text, "ReadPacket", platform::NOTICE_INFORMATION);
+    Notify(text, REPLY_NOTICE_CAPTION, NOTICE_INFORMATION);
   }
 }
 

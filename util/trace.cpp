@@ -219,3 +219,8 @@ void cTrace::Report(const std::string& text) {
     start = end;
   }
 }
+
+void cTrace::Notice(const std::string& line) {
+  if (file == nullptr) return;
+  WriteLine("NOTICE", Quoted(line.data(), static_cast<int>(line.size())));
+}

@@ -10,6 +10,8 @@
 //   TX ANS, RX ANS    one answer byte of the packet handshake
 //   TIMEOUT           a wait that ended without what it waited for
 //   REPORT            a line the program wrote on standard output
+//   NOTICE            a notice for the user (a message box in the window, a line on standard
+//                     error in the automatic mode)
 // While no file is open every call returns at once, so the hooks cost nothing.
 #ifndef HALVEX_UTIL_TRACE_H
 #define HALVEX_UTIL_TRACE_H
@@ -57,6 +59,8 @@ class cTrace {
   void AnswerReceived(char byte);
   // Text written on standard output: one REPORT line per line of it.
   void Report(const std::string& text);
+  // A notice for the user, as one line.
+  void Notice(const std::string& line);
 
  private:
   void WriteLine(const char* szEvent, const std::string& details);

@@ -8,9 +8,9 @@
 
 #include "comm/serial.h"
 #include "platform/clock.h"
-#include "platform/notice.h"
 #include "platform/serial_device.h"
 #include "support/pty_peer.h"
+#include "util/notice.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -38,7 +38,7 @@ TEST(SerialLostTest, RemovedDeviceErrorsAreTakenForALostDeviceAndCallFaultsAreNo
 const int PEER_PORT = 9;
 
 int noticeCount = 0;
-void CountNotice(const char*, const char*, platform::eNoticeIcon) {
+void CountNotice(const char*, const char*, eNoticeIcon) {
   ++noticeCount;
 }
 
@@ -58,7 +58,7 @@ TEST(SerialLostTest, AVanishedDeviceIsToldFromASilentLineAndReopenedWhenItReturn
   auto peer = std::make_unique<cPtyPeer>(PEER_PORT);
   REQUIRE_PEER(*peer);
   noticeCount = 0;
-  platform::SetNoticeHandler(CountNotice);
+  SetNoticeSink(CountNotice);
   const ePort port = static_cast<ePort>(peer->GetPort());
   const std::string lost = std::string("Error: device lost:") + szComport[port];
   cSerial serial;
@@ -110,14 +110,14 @@ TEST(SerialLostTest, AVanishedDeviceIsToldFromASilentLineAndReopenedWhenItReturn
   EXPECT_TRUE(serial.Write("BACK"));
   EXPECT_EQ(peer->ReceiveN(6, 3000), "BACK\r\n");
   EXPECT_EQ(noticeCount, 0) << "a lost port is reported by its owner, not per operation";
-  platform::SetNoticeHandler(nullptr);
+  SetNoticeSink(nullptr);
 }
 
 TEST(SerialLostTest, AFailedReopeningIsShownOnceThenTriedQuietly) {
   auto peer = std::make_unique<cPtyPeer>(PEER_PORT);
   REQUIRE_PEER(*peer);
   noticeCount = 0;
-  platform::SetNoticeHandler(CountNotice);
+  SetNoticeSink(CountNotice);
   cSerial serial;
   ASSERT_TRUE(serial.Initialize(static_cast<ePort>(peer->GetPort()), BAUD_57600, '*',
                                 PROTOCOL_PLAIN, true));
@@ -132,7 +132,7 @@ TEST(SerialLostTest, AFailedReopeningIsShownOnceThenTriedQuietly) {
   EXPECT_EQ(noticeCount, 1);
   serial.Disconnect();
   EXPECT_FALSE(serial.IsLost()) << "letting go ends the wait";
-  platform::SetNoticeHandler(nullptr);
+  SetNoticeSink(nullptr);
 }
 
 #endif
