@@ -111,6 +111,12 @@ class cHalvexInstaller {
   // The last transfer ended without delivering the file: a read error, or the file changed
   // size after InitializeTransfer. Cleared by the next InitializeTransfer.
   bool TransferFailed() const { return bTransferFailed; }
+  // A packet of the transfer (the command word, the name, the size or a chunk) was written
+  // whole and answered neither "A" nor "N": silence for the handshake time, other bytes only,
+  // or a port lost before the answer. It is sent again as always, but the installer may have
+  // stored it already, so the file it holds may carry a packet twice. A packet refused with
+  // "N", or one whose writing failed, is no such doubt. Cleared by the next InitializeTransfer.
+  bool TransferUncertain() const { return bTransferUncertain; }
   float GetProgressPercent() const { return bConnected ? fProgressPercent : 0.0f; }
   // The port went away during the connection. Every exchange then lets the channel wait for
   // it instead (cComm::Recover) and fails quietly; once it is back the transfer goes on where
@@ -129,6 +135,9 @@ class cHalvexInstaller {
   bool SendNextChunk();
   bool EndTransfer();
   bool FailTransfer();
+  // A step of the transfer whose packet failed: false, and the transfer is uncertain when the
+  // packet went unanswered.
+  bool PacketFailed();
   void CloseLocalFile();
   void Report(const char* text, bool bToStandardError);
   void Answer(char byte);
@@ -146,6 +155,9 @@ class cHalvexInstaller {
   bool bExitAcknowledged;
   bool bTransferComplete;
   bool bTransferFailed;
+  bool bTransferUncertain;
+  // The last WritePacket wrote its packet whole and got neither "A" nor "N".
+  bool bPacketUnanswered;
   float fProgressPercent;
   FILE* fpLocalFile;
   uint32_t fileSize;
