@@ -26,8 +26,7 @@ struct stAutoRun {
   int64_t ctStateStart = 0;     // when the current state was entered
   int64_t ctLastAck = 0;        // when the installer last acknowledged a packet
   int exitAttempts = 0;
-  bool bPortLost = false;  // the port went away and has not come back yet
-  std::string model;       // the instrument's model, captured while connected
+  std::string model;  // the instrument's model, captured while connected
 };
 
 stAutoRun run;
@@ -183,7 +182,8 @@ void Rebooting() {
 
 // One line when the port goes away and one when it is back; the passes in between only wait.
 void ReportPort() {
-  const ePortChange change = WatchPort(run.bPortLost);
+  // A run that has ended waits for nothing.
+  const ePortChange change = WatchPort(installPackageState != INSTALL_IDLE);
   if (change == PORT_UNCHANGED) return;
   char szLine[80];
   const unsigned port = static_cast<unsigned>(chosen_com_settings.port);
@@ -305,8 +305,7 @@ bool UpdateAuto() {
   }
 
   if (installer.Update()) run.ctLastAck = platform::GetMonotonicMs();
-  // A run that has ended waits for nothing.
-  if (installPackageState != INSTALL_IDLE) ReportPort();
+  ReportPort();
   return true;
 }
 

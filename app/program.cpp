@@ -12,6 +12,7 @@
 #include "platform/console.h"
 #include "platform/locale.h"
 #include "platform/notice.h"
+#include "util/notice.h"
 
 // With a console the automatic loop goes on after the run; an idle pass sleeps this long so
 // the waiting program does not burn a processor.
@@ -33,6 +34,9 @@ eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, in
   chosen_com_settings = options.com;
   chosen_pkg_settings = options.pkg;
 
+  // The window shows notices in message boxes; an unattended run never waits for a user, so
+  // there every notice is a line on standard error.
+  SetNoticeSink(bAuto ? WriteNoticeLine : platform::ShowNotice);
   if (bConsole) platform::RedirectIOToConsole();
   const std::string startupLog = FormatStartupLog(arguments);
   WriteOutput(startupLog);

@@ -29,9 +29,7 @@ cHalvexInstrument::cHalvexInstrument()
       szSerialNumber{},
       szVersion{},
       bReconnectStarted(false),
-      ctStartTime(0),
-      bReopenTried(false),
-      ctReopenTime(0) {}
+      ctStartTime(0) {}
 
 static bool NamesMaker(const char* reply) {
   return std::strstr(reply, "HALVEX,") != nullptr || std::strstr(reply, "DREV,") != nullptr;
@@ -76,13 +74,9 @@ bool cHalvexInstrument::Reconnect() {
   }
   if (comm == nullptr) return bConnected;
   if (!comm->IsConnected()) {
-    // A port that is missing is tried again only every 2 s, and quietly: the caller reports a
-    // port that is gone once, not once per attempt.
-    if (bReopenTried && ctNow - ctReopenTime <= RECONNECT_INTERVAL_MS) return bConnected;
-    bReopenTried = true;
-    ctReopenTime = ctNow;
-    if (!(comm == &serial ? serial.Reopen() : comm->Reconnect())) return bConnected;
-    ctStartTime = platform::GetMonotonicMs();
+    // The channel opens its port again at its own pace, quietly: the caller reports a port
+    // that is gone once, not once per attempt. The handshake waits its interval after that.
+    if (comm->Recover()) ctStartTime = platform::GetMonotonicMs();
     return bConnected;
   }
   if (ctNow - ctStartTime > RECONNECT_INTERVAL_MS) {

@@ -17,7 +17,7 @@ constexpr int MAX_MODEL_LEN = 8;    // model text
 constexpr int MAX_SN_LEN = 8;       // serial number text
 constexpr int MAX_VERSION_LEN = 8;  // version field of the identification
 
-// The handshake is repeated (and a missing port reopened) at most this often.
+// The handshake is repeated at most this often, and no sooner after the port opened again.
 constexpr int64_t RECONNECT_INTERVAL_MS = 2000;
 
 struct sVersion {
@@ -42,12 +42,12 @@ class cHalvexInstrument {
   // whether its identification was usable is told by IsConnected().
   bool Connect(ePort port, eBaud baud, bool bShowError);
   bool Disconnect();
-  // One step of waiting for a rebooted instrument: reopens a closed port at most every 2 s
-  // (quietly: a port that is gone is the caller's to report, see IsPortLost) and repeats the
-  // handshake at most every 2 s. Returns IsConnected().
+  // One step of waiting for a rebooted instrument: a closed port is left to the channel to
+  // open again (quietly, at its own pace: a port that is gone is the caller's to report, see
+  // IsPortLost), and the handshake is repeated at most every 2 s. Returns IsConnected().
   bool Reconnect();
   // The connection's port is gone (its device went away, or it did not open again).
-  bool IsPortLost() const { return comm == &serial && serial.IsLost(); }
+  bool IsPortLost() const { return comm != nullptr && comm->IsLost(); }
   // The connection's port is open (whether or not an instrument answered on it).
   bool IsPortOpen() { return comm != nullptr && comm->IsConnected(); }
   // Reads and parses the identification, then the versions.
@@ -109,11 +109,9 @@ class cHalvexInstrument {
   char szSerialNumber[MAX_SN_LEN];
   char szVersion[MAX_VERSION_LEN];
 
-  // Reconnection timing, per instance so that every connection paces itself.
+  // Handshake timing of Reconnect, per instance so that every connection paces itself.
   bool bReconnectStarted;
   int64_t ctStartTime;  // last handshake, first Reconnect call or last reopening
-  bool bReopenTried;
-  int64_t ctReopenTime;  // last attempt to reopen a closed port
 };
 
 #endif

@@ -193,6 +193,10 @@ const std::vector<sOption>& GetOptionTable() {
       {"garbage-before-ack", nullptr,
        "fault: send a few bytes that are neither \"A\" nor \"N\" before every answer",
        Flag(&sSimFaults::bGarbageBeforeAck)},
+      {"bad-reply-checksum", nullptr,
+       "fault: the installer's first reply packet goes out once with a wrong checksum (after "
+       "the program's \"N\" it is sent again as it should be)",
+       Flag(&sSimFaults::bBadReplyChecksum)},
       {"ack-delay-ms", "MS",
        "fault: wait MS before every answer (2000 or more: the program times out and resends, "
        "and the installer takes the resend as a new packet)",

@@ -453,6 +453,22 @@ void cSimInstaller::SendReplies(const std::string& szName) {
   for (const std::vector<uint8_t>& data : replies) {
     const std::vector<uint8_t> packet =
         BuildPacket(data.data(), data.size(), options.bSignedChecksums);
+    if (options.faults.bBadReplyChecksum && !bBadReplySent) {
+      bBadReplySent = true;
+      std::vector<uint8_t> damaged = packet;
+      damaged[4] ^= 0x01;  // the checksum's lowest byte
+      recorder.Log(">", "fault: reply packet " + std::to_string(data.size()) +
+                            " bytes with the wrong sum " + Hex32(ReadLe32(damaged.data() + 4)));
+      uint8_t answer = 0;
+      if (!line.Send(damaged.data(), damaged.size())) return;
+      if (line.Receive(answer, kAnswerWaitMs) != RX_BYTE) return;
+      if (answer != SIM_NAK) {
+        recorder.Violation("the program answered a reply packet with a wrong checksum with " +
+                           DescribeBytes(&answer, 1) + " instead of \"N\"");
+        return;
+      }
+      recorder.Log("<", "N");
+    }
     for (int send = 0; send < kReplySends; ++send) {
       recorder.Add(&sSimCounts::replyPacketsSent);
       recorder.Log(">", "reply packet " + std::to_string(data.size()) + " bytes, sum " +

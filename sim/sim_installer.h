@@ -82,6 +82,7 @@ class cSimInstaller {
   bool bFileDropped;  // the file broke a rule and will not be stored
   // Unplugs counted when the last packet stored a file; -1 after any other packet.
   int storedAtUnplugs;
+  bool bBadReplySent = false;  // the reply with the wrong checksum went out (its fault)
 };
 
 }  // namespace sim

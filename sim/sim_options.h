@@ -15,6 +15,7 @@ struct sSimFaults {
   int nakEvery = 0;                   // answer "N" to every Nth packet and discard it; 0: off
   int dropAckEvery = 0;               // discard every Nth packet without an answer; 0: off
   bool bGarbageBeforeAck = false;     // a few bytes that are neither "A" nor "N" before each answer
+  bool bBadReplyChecksum = false;     // the first reply packet goes out once with a wrong sum
   int ackDelayMs = 0;                 // wait this long before each answer
   bool bNeverStartInstaller = false;  // "INSTALL" is taken, then the line stays silent
   bool bNeverReboot = false;          // after the exit word's "A" the line stays silent

@@ -219,3 +219,13 @@ void cTrace::Report(const std::string& text) {
     start = end;
   }
 }
+
+void cTrace::Notice(const std::string& line) {
+  if (file == nullptr) return;
+  WriteLine("NOTICE", Quoted(line.data(), static_cast<int>(line.size())));
+}
+
+void cTrace::Unsure(const std::string& what) {
+  if (file == nullptr) return;
+  WriteLine("UNSURE", what);
+}

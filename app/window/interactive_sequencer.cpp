@@ -28,8 +28,7 @@ struct stWindowRun {
   bool bFailed = false;       // the image did not reach the instrument
   bool bReconnected = false;  // the instrument came back by itself (not cancelled)
   int exitAttempts = 0;
-  bool bPortLost = false;  // the port went away and has not come back yet
-  int statusBeforeLoss = 0;
+  int statusBeforeLoss = 0;  // the stage's status when the port went away
 };
 
 stWindowRun run;
@@ -123,11 +122,7 @@ void Rebooting(bool bEntered) {
 // is back the status of the stage returns. A run that ends meanwhile keeps what it shows.
 void WatchRunPort() {
   const eInstallPackageState state = installPackageState;
-  if (state == INSTALL_IDLE || state == INSTALL_CONNECTING) {
-    run.bPortLost = false;
-    return;
-  }
-  switch (WatchPort(run.bPortLost)) {
+  switch (WatchPort(state != INSTALL_IDLE && state != INSTALL_CONNECTING)) {
     case PORT_LOST:
       run.statusBeforeLoss = GetStatusKey();
       SetStatus(IDS_STATUS_NO_CONNECTION);

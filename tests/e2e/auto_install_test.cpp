@@ -364,3 +364,56 @@ TEST_F(AutoInstallTest, TheReturnedInstrumentsMainVersionIsCheckedAgainstTheImag
   EXPECT_EQ(result.exitStatus, 0);
   EXPECT_EQ(run->StoredBytes("main.bin"), run->ImageBytes("main.bin"));
 }
+
+namespace {
+
+// The X server a Windows program under Wine shows its windows on: the test's own DISPLAY, or
+// an Xvfb on display HALVEX_TEST_DISPLAY (97 when unset) for as long as the object lives.
+class cXDisplay {
+ public:
+  cXDisplay() {
+    if (const char* szDisplay = std::getenv("DISPLAY")) name = szDisplay;
+    if (!name.empty()) return;
+    const char* szNumber = std::getenv("HALVEX_TEST_DISPLAY");
+    const std::string number = szNumber != nullptr && szNumber[0] != '\0' ? szNumber : "97";
+    // A server that already runs there is used as it is.
+    const std::string socket = "/tmp/.X11-unix/X" + number;
+    if (!std::filesystem::exists(socket)) {
+      server.Start(
+          {"/usr/bin/Xvfb", ":" + number, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {},
+          "/dev/null");
+    }
+    if (WaitFor([&] { return std::filesystem::exists(socket); }, 10000)) name = ":" + number;
+  }
+  const std::string& Name() const { return name; }
+
+ private:
+  cBackgroundProcess server;
+  std::string name;
+};
+
+}  // namespace
+
+TEST_F(AutoInstallTest, ADamagedReplyIsALineOnStandardErrorAndNeverAWindowThatWaits) {
+  // Under Wine a message box would stand on the display until the run is killed.
+  std::unique_ptr<cXDisplay> display;
+  std::vector<std::pair<std::string, std::string>> environment;
+  if (E2E_WINE) {
+    display = std::make_unique<cXDisplay>();
+    if (display->Name().empty()) GTEST_SKIP() << "no X server for the Windows program";
+    environment.push_back({"DISPLAY", display->Name()});
+  }
+  sim::sSimOptions options = Instrument();
+  options.faults.bBadReplyChecksum = true;
+  ASSERT_TRUE(run->StartSimulator(options));
+  const stProcessResult result = run->Run({"-AUTO", run->PortArgument()}, environment, 60000);
+  ASSERT_FALSE(result.bTimedOut) << "the run waited for a user";
+  ExpectInstalled(result, NEWEST);
+  const std::string line = "Reply from the instrument: checksum error\r\n";
+  if (E2E_WINE) {
+    EXPECT_NE(result.err.find(line), std::string::npos) << result.err;
+  } else {
+    EXPECT_EQ(result.err, line);
+  }
+  EXPECT_EQ(result.out.find("checksum"), std::string::npos) << result.out;
+}
