@@ -6,6 +6,7 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/sha256.h"
 #include "tests/e2e/install_run.h"
 
 namespace {
@@ -70,6 +71,9 @@ TEST_F(FieldToolsTest, TheTraceOfAShortInstallationLineByLine) {
   const std::string device = E2E_WINE ? "\\\\.\\" + port : run->FolderPath("ttyHALVEX");
   const std::string opened = "OPEN    " + port + " " + device + " ";
   const std::string sep = E2E_WINE ? "\\\\" : "/";
+  const std::string image = run->ImageBytes("main_020105.bin");
+  std::string sha256;
+  ASSERT_TRUE(platform::Sha256Hex(image.data(), image.size(), sha256));
   // A line ending in '*' is matched up to there.
   const std::vector<std::string> expected = {
       "START   halvex-installer *",
@@ -119,6 +123,7 @@ TEST_F(FieldToolsTest, TheTraceOfAShortInstallationLineByLine) {
       "REPORT  \"Last Package:packages" + sep + "VSR450_B.pkg\\r\\n\"",
       "REPORT  \"Using latest file : files" + sep + "main_020105.bin\\r\\n\"",
       "REPORT  \" Sending file ...\\r\\n\"",
+      "IMAGE   " + run->ImagePath("main_020105.bin") + ", 20000 bytes, sha256 " + sha256,
       "TX PKT  length 4 sum 0x00000002 data 02 00 00 00",
       "RX ANS  \"A\"",
       "REPORT  \" Transfer 0.00%\\r\\n\"",
