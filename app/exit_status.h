@@ -23,8 +23,9 @@
   ROW(EXIT_NO_CONNECTION, 3,                                                                      \
       "no connection: the instrument did not answer on the port")                                 \
   ROW(EXIT_INSTALL_FAILED, 4,                                                                     \
-      "the installation failed after the instrument entered its installer (image\n"              \
-      "missing or unreadable, transfer failed, no package)")                                      \
+      "the package cannot be installed: none for the model, or its MAIN image is\n"              \
+      "missing, unreadable, too large, outside files or does not match its sha256\n"             \
+      "(the instrument was left as it is); or the transfer failed")                              \
   ROW(EXIT_TIME_LIMIT, 5,                                                                         \
       "a time limit ran out (installer start 2 min, 2 min without an acknowledged\n"             \
       "packet, instrument return 5 min)")                                                         \
