@@ -145,6 +145,19 @@ bool cHalvexInstrument::Initialize() {
   return true;
 }
 
+// The version in the reply's first field named name ("GPIB:"), up to the next comma or the end,
+// as "%d.%d.%d" cut to the text's width; "0.0.0" when the reply has no such field.
+static void ReadImageVersion(const char* reply, const char* name,
+                             char (&szVersionText)[MAX_VER_LEN]) {
+  sVersion version{0, 0, 0};
+  const char* field = std::strstr(reply, name);
+  if (field != nullptr) cHalvexInstrument::ExtractVersion(&version, field + std::strlen(name));
+  char szText[48];
+  std::snprintf(szText, sizeof(szText), "%d.%d.%d", static_cast<int>(version.major),
+                static_cast<int>(version.minor), static_cast<int>(version.build));
+  CopyText(szVersionText, szText);
+}
+
 bool cHalvexInstrument::UpdateVersions() {
   CopyText(szMainVersion, NOT_REQUIRED);
   CopyText(szGPIBVersion, NOT_REQUIRED);
@@ -168,10 +181,8 @@ bool cHalvexInstrument::UpdateVersions() {
                   static_cast<int>(mainVersion.minor), static_cast<int>(mainVersion.build));
     CopyText(szMainVersion, szText);
   }
-  // The instrument's GPIB and FPGA versions are not read: they always show 0.0.0.
-  std::snprintf(szText, sizeof(szText), "%d.%d.%d", 0, 0, 0);
-  CopyText(szGPIBVersion, szText);
-  CopyText(szFPGAVersion, szText);
+  ReadImageVersion(szReply, "GPIB:", szGPIBVersion);
+  ReadImageVersion(szReply, "FPGA:", szFPGAVersion);
   return true;
 }
 

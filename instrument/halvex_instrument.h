@@ -52,7 +52,9 @@ class cHalvexInstrument {
   bool IsPortOpen() { return comm != nullptr && comm->IsConnected(); }
   // Reads and parses the identification, then the versions.
   bool Initialize();
-  // "VERSIONS?": fills the three version texts; false when the reply holds no MAIN version.
+  // "VERSIONS?": fills the three version texts from the fields "MAIN:" (or "INST:"), "GPIB:"
+  // and "FPGA:", in any letter case; a GPIB or FPGA field that is absent reads "0.0.0". False,
+  // and all three "NOT REQ.", when the reply holds no MAIN version.
   bool UpdateVersions();
   // Parses "major.minor.build" (the dots looked for up to the next ",") into out; parts not
   // given are 0. Always true.

@@ -25,7 +25,7 @@ TEST(HString, ResultsOutliveTheirObjectAndAreRightAfterUseOfOthers) {
   EXPECT_EQ(*kept[0], " Gone.PKG,2\r\n");
   EXPECT_EQ(*kept[1], " Gone.PKG,2");
   EXPECT_EQ(*kept[2], "GONE.PKG,2");
-  EXPECT_EQ(*kept[3], "2");
+  EXPECT_EQ(*kept[3], "2\r\n");
   EXPECT_EQ(*kept[4], "gone.pkg,2");
 
   // Each operation on a after the same or an inner operation ran on b gives a's own text.

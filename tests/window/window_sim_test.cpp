@@ -156,6 +156,9 @@ TEST_F(SimWindowTest, ConnectShowsTheInstrumentAndThePackagesThatFitIt) {
   EXPECT_EQ(versions[0], window.Text(IDC_REMOTE_MAIN));
   EXPECT_EQ(versions[1], window.Text(IDC_REMOTE_GPIB));
   EXPECT_EQ(versions[2], window.Text(IDC_REMOTE_FPGA));
+  // What the simulator reports for the images no case installs.
+  EXPECT_EQ(L"1.0.0", window.Text(IDC_REMOTE_GPIB));
+  EXPECT_EQ(L"1.0.0", window.Text(IDC_REMOTE_FPGA));
   std::wstring found;
   ASSERT_TRUE(GetFoundStatusText(port, found));
   EXPECT_EQ(found, window.Status());
