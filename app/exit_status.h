@@ -16,15 +16,16 @@
 #define HALVEX_EXIT_STATUS_TABLE(ROW)                                                             \
   ROW(EXIT_DONE, 0,                                                                               \
       "\" Done!\": the image was sent and the instrument is back (also after\n"                  \
-      "-PORTS, --version and this text)")                                                         \
+      "-PORTS, --version, -LIST, -INFO and this text)")                                           \
   ROW(EXIT_COMMAND_LINE, 2,                                                                       \
       "command-line problem: no usable -PORT=, the package named with -PKG= not\n"               \
-      "found (or window mode on Linux)")                                                          \
+      "found, -LIST without a packages folder (or window mode on Linux)")                         \
   ROW(EXIT_NO_CONNECTION, 3,                                                                      \
-      "no connection: the instrument did not answer on the port")                                 \
+      "no connection: the instrument did not answer on the port (also -INFO)")                    \
   ROW(EXIT_INSTALL_FAILED, 4,                                                                     \
-      "the installation failed after the instrument entered its installer (image\n"              \
-      "missing or unreadable, transfer failed, no package)")                                      \
+      "the package cannot be installed: none for the model, or its MAIN image is\n"              \
+      "missing, unreadable, too large, outside files or does not match its sha256\n"             \
+      "(the instrument was left as it is); or the transfer failed")                              \
   ROW(EXIT_TIME_LIMIT, 5,                                                                         \
       "a time limit ran out (installer start 2 min, 2 min without an acknowledged\n"             \
       "packet, instrument return 5 min)")                                                         \
@@ -34,8 +35,8 @@
       "-TRACE= names no usable file: an empty name, a folder, or a file in a\n"                  \
       "folder that does not exist; nothing was done")                                             \
   ROW(EXIT_OPTIONS_CONFLICT, 8,                                                                   \
-      "-PORTS or --version was given with other options: only the listing or the\n"              \
-      "version was given")
+      "-PORTS, -LIST or --version was given with other options, or with each\n"                  \
+      "other: only the listing or the version was given")
 // clang-format on
 
 #define HALVEX_EXIT_STATUS_NAME(name, status, meaning) name = status,

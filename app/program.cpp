@@ -6,6 +6,7 @@
 #include "app/exit_status.h"
 #include "app/globals.h"
 #include "app/information_options.h"
+#include "app/instrument_info.h"
 #include "app/output.h"
 #include "app/trace_option.h"
 #include "platform/clock.h"
@@ -13,15 +14,39 @@
 #include "platform/locale.h"
 #include "platform/notice.h"
 #include "util/notice.h"
+#include "util/trace.h"
 
 // With a console the automatic loop goes on after the run; an idle pass sleeps this long so
 // the waiting program does not burn a processor.
 static const unsigned IDLE_PASS_SLEEP_MS = 50;
 
+// "-INFO": the items on standard output and nothing else there (the start-up log goes only to a
+// trace), problems on standard error.
+static int AnswerInfo(const stCommandLine& options,
+                      const std::vector<platform::stArgument>& arguments) {
+  const std::string traceProblem = CheckTraceFile(options);
+  if (!traceProblem.empty()) {
+    ShowProgramText(std::string(), traceProblem);
+    return EXIT_TRACE_FILE;
+  }
+  StartTrace(options, FormatStartupLog(arguments));
+  std::string text;
+  std::string problem;
+  const int status = RunInstrumentInfo(options, text, problem);
+  trace.Report(text + problem);
+  ShowProgramText(text, problem);
+  EndTrace(status);
+  return status;
+}
+
 eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, int& answeredStatus) {
   platform::SetBinaryStdStreams();
   const stCommandLine options = ReadCommandLine(arguments, path);
   if (RunInformationOptions(options, answeredStatus)) return PROGRAM_ANSWERED;
+  if (options.bInfo) {
+    answeredStatus = AnswerInfo(options, arguments);
+    return PROGRAM_ANSWERED;
+  }
 
   bAuto = false;
   bConsole = false;

@@ -209,6 +209,11 @@ void cTrace::AnswerReceived(char byte) {
   WriteLine("RX ANS", Quoted(&byte, 1));
 }
 
+void cTrace::ImageSent(const std::string& localPath, uint64_t size, const std::string& sha256) {
+  if (file == nullptr) return;
+  WriteLine("IMAGE", localPath + ", " + std::to_string(size) + " bytes, sha256 " + sha256);
+}
+
 void cTrace::Report(const std::string& text) {
   if (file == nullptr) return;
   size_t start = 0;

@@ -9,6 +9,8 @@
 //                     first bytes in hex
 //   TX ANS, RX ANS    one answer byte of the packet handshake
 //   TIMEOUT           a wait that ended without what it waited for
+//   IMAGE             the image a transfer starts to send: local path, size and SHA-256, as
+//                     the check before the installer's start read it
 //   REPORT            a line the program wrote on standard output
 //   NOTICE            a notice for the user (a message box in the window, a line on standard
 //                     error in the automatic mode)
@@ -59,6 +61,8 @@ class cTrace {
   void PacketRefused(int length);
   void AnswerSent(char byte);
   void AnswerReceived(char byte);
+  // A transfer starts: the image's local path, its size and SHA-256 (hex).
+  void ImageSent(const std::string& localPath, uint64_t size, const std::string& sha256);
   // Text written on standard output: one REPORT line per line of it.
   void Report(const std::string& text);
   // A notice for the user, as one line.

@@ -8,6 +8,7 @@
 #include "app/install_check.h"
 #include "app/install_report.h"
 #include "app/install_steps.h"
+#include "app/package_choice.h"
 #include "app/package_store.h"
 #include "app/resources/resource.h"
 #include "app/window/main_window.h"
@@ -29,6 +30,7 @@ struct stWindowRun {
   bool bReconnected = false;  // the instrument came back by itself (not cancelled)
   int exitAttempts = 0;
   int statusBeforeLoss = 0;  // the stage's status when the port went away
+  stPreflight mainCheck;     // the check the Install command made of the MAIN image
 };
 
 stWindowRun run;
@@ -79,6 +81,7 @@ void GettingFile() {
 void SendingFile() {
   SetStatus(IDS_STATUS_SENDING_FILE);
   if (installer.InitializeTransfer(file_path, filename)) {
+    if (fileType == 0 && run.mainCheck.szFilePath == file_path) TraceImageSent(run.mainCheck);
     installPackageState = INSTALL_WAITING_COMPLETION;
     return;
   }
@@ -175,8 +178,9 @@ void Reconnecting() {
 
 }  // namespace
 
-void BeginInteractiveRun(const char* szPackage) {
+void BeginInteractiveRun(const char* szPackage, const stPreflight& mainCheck) {
   run = stWindowRun();
+  run.mainCheck = mainCheck;
   package[0] = '\0';
   pkg_path[0] = '\0';
   if (szPackage != nullptr && std::strlen(szPackage) < sizeof(package)) {
