@@ -22,6 +22,7 @@ struct stAutoRun {
   int exitStatus = EXIT_DONE;
   bool bFailed = false;         // the image did not reach the instrument
   bool bTransferCut = false;    // a started transfer ended without its end-of-file marker
+  bool bUncertain = false;      // the image was sent and may hold a packet twice
   bool bTimedOut = false;       // a time limit ran out
   bool bInstrumentBack = true;  // false when the instrument did not come back in time
   int64_t ctStateStart = 0;     // when the current state was entered
@@ -146,7 +147,7 @@ void GettingFile() {
 }
 
 void SendingFile() {
-  if (installer.InitializeTransfer(file_path, filename)) {
+  if (BeginFileTransfer()) {
     if (fileType == 0) TraceImageSent(run.mainCheck);
     run.ctLastAck = platform::GetMonotonicMs();
     installPackageState = INSTALL_WAITING_COMPLETION;
@@ -168,6 +169,17 @@ void WaitingCompletion() {
           Format("Transfer of %s failed!  The file changed or could not be read.\r\n", file_path));
       run.bTransferCut = true;
       Fail(EXIT_INSTALL_FAILED);
+      break;
+    case TRANSFER_AGAIN:
+      ReportTransferAgain(GetFilePasses(fileType).passes);
+      run.ctLastAck = platform::GetMonotonicMs();
+      break;
+    case TRANSFER_UNCERTAIN:
+      if (GetFilePasses(fileType).passes < MAX_TRANSFER_PASSES) {
+        WriteOutput(Format("Unable to read file : %s\r\n", file_path));
+      }
+      run.bUncertain = true;
+      Fail(EXIT_IMAGE_UNCERTAIN);
       break;
     case TRANSFER_COMPLETE:
       break;
@@ -215,6 +227,15 @@ void ReportPort() {
   WriteOutput(szLine);
 }
 
+// " (sent 2 times: an answer was lost in the first)" after an image that needed more than one
+// pass; empty after one.
+std::string PassesNote() {
+  const int passes = GetFilePasses(0).passes;
+  if (passes <= 1) return "";
+  return " (sent " + std::to_string(passes) + " times: an answer was lost in the " +
+         (passes == 2 ? "first" : "first two") + ")";
+}
+
 // The instrument is back after a run that delivered its image: is it running that image?
 void CheckVersion() {
   const stVersionCheck check = CheckInstrumentVersion(instrument, filename);
@@ -223,7 +244,7 @@ void CheckVersion() {
   switch (check.result) {
     case VERSION_VERIFIED:
       line = "Verified: the instrument runs MAIN version " + check.szExpected + " of " + filename +
-             ".\r\n";
+             PassesNote() + ".\r\n";
       break;
     case VERSION_DIFFERS:
       line = "The instrument reports MAIN version " + szReported + ", not " + check.szExpected +
@@ -270,8 +291,12 @@ bool UpdateAuto() {
         "The transfer was cut short: the instrument may still be in its installer with an "
         "incomplete image.  Switch it off and on before installing again.\r\n");
   }
-  ReportInstallStep(state, oldinstallPackageState, run.bInstrumentBack || run.bTransferCut,
-                    run.bFailed);
+  // So has an image that may hold a packet twice.
+  if (state == INSTALL_IDLE && oldinstallPackageState == INSTALL_RECONNECTING && run.bUncertain) {
+    ReportUncertainImage(filename, GetFilePasses(0).passes);
+  }
+  ReportInstallStep(state, oldinstallPackageState,
+                    run.bInstrumentBack || run.bTransferCut || run.bUncertain, run.bFailed);
   if (state != oldinstallPackageState) {
     run.ctStateStart = platform::GetMonotonicMs();
     if (state == INSTALL_REBOOTING) run.exitAttempts = 0;

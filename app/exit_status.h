@@ -36,7 +36,10 @@
       "folder that does not exist; nothing was done")                                             \
   ROW(EXIT_OPTIONS_CONFLICT, 8,                                                                   \
       "-PORTS, -LIST or --version was given with other options, or with each\n"                  \
-      "other: only the listing or the version was given")
+      "other: only the listing or the version was given")                                         \
+  ROW(EXIT_IMAGE_UNCERTAIN, 9,                                                                    \
+      "an answer was lost in each of the 3 times the image was sent: the\n"                      \
+      "instrument may hold it with a packet twice")
 // clang-format on
 
 #define HALVEX_EXIT_STATUS_NAME(name, status, meaning) name = status,

@@ -4,6 +4,7 @@
 
 #include "app/connections.h"
 #include "app/globals.h"
+#include "app/install_steps.h"
 #include "app/output.h"
 
 void ReportInstallStep(eInstallPackageState state, eInstallPackageState old, bool bEndKnown,
@@ -23,4 +24,28 @@ void ReportInstallStep(eInstallPackageState state, eInstallPackageState old, boo
   } else if (state != INSTALL_IDLE) {
     WriteOutput(" " + GetInstallStateString(state) + " ...\r\n");
   }
+}
+
+void ReportTransferAgain(int pass) {
+  char szLine[192];
+  std::snprintf(szLine, sizeof(szLine),
+                "An answer was lost during the transfer: the instrument may hold a packet twice.  "
+                "Sending the file again (pass %d of %d) ...\r\n",
+                pass, MAX_TRANSFER_PASSES);
+  WriteOutput(szLine);
+}
+
+void ReportUncertainImage(const char* szImage, int passes) {
+  char szTimes[64];
+  if (passes == 1) {
+    std::snprintf(szTimes, sizeof(szTimes), "once and an answer was lost");
+  } else {
+    std::snprintf(szTimes, sizeof(szTimes), "%d times and an answer was lost each time", passes);
+  }
+  char szLine[2 * MAX_PATH_LEN];
+  std::snprintf(szLine, sizeof(szLine),
+                "%s was sent %s: the instrument may hold the image with a packet twice.  Check "
+                "the line and install again before using it.\r\n",
+                szImage, szTimes);
+  WriteOutput(szLine);
 }

@@ -12,4 +12,12 @@
 void ReportInstallStep(eInstallPackageState state, eInstallPackageState old, bool bEndKnown,
                        bool bFailed);
 
+// Before a file is sent again (pass of MAX_TRANSFER_PASSES): an answer was lost, so the
+// instrument may hold a packet twice. The progress lines that follow start again from 0.00%.
+void ReportTransferAgain(int pass);
+
+// The end of a run whose image szImage may hold a packet twice: it was sent `passes` times and
+// the last one was uncertain too.
+void ReportUncertainImage(const char* szImage, int passes);
+
 #endif

@@ -2,6 +2,34 @@
 
 #include "app/connections.h"
 #include "app/globals.h"
+#include "app/package_store.h"
+
+namespace {
+
+stFilePasses filePasses[FILE_TYPE_MAX];
+
+stFilePasses& PassesOf(int type) {
+  static stFilePasses none;
+  if (type < 0 || type >= FILE_TYPE_MAX) {
+    none = stFilePasses();
+    return none;
+  }
+  return filePasses[type];
+}
+
+}  // namespace
+
+bool BeginFileTransfer() {
+  stFilePasses& passes = PassesOf(fileType);
+  passes = stFilePasses();
+  if (!installer.InitializeTransfer(file_path, filename)) return false;
+  passes.passes = 1;
+  return true;
+}
+
+const stFilePasses& GetFilePasses(int type) {
+  return PassesOf(type);
+}
 
 eTransferOutcome WaitCompletionStep() {
   if (installer.TransferFailed()) {
@@ -9,6 +37,17 @@ eTransferOutcome WaitCompletionStep() {
     return TRANSFER_FAILED;
   }
   if (!installer.TransferComplete()) return TRANSFER_RUNNING;
+  stFilePasses& passes = PassesOf(fileType);
+  passes.bUncertain = installer.TransferUncertain();
+  if (passes.bUncertain) {
+    // The end-of-file marker is out; the same file follows at once, before anything else.
+    if (passes.passes < MAX_TRANSFER_PASSES && installer.InitializeTransfer(file_path, filename)) {
+      passes.passes++;
+      return TRANSFER_AGAIN;
+    }
+    installPackageState = INSTALL_GETTING_NEXT_FILE;
+    return TRANSFER_UNCERTAIN;
+  }
   installPackageState = GetScriptForFileType(fileType) != nullptr ? INSTALL_PREPARING_EXECUTE
                                                                   : INSTALL_GETTING_NEXT_FILE;
   return TRANSFER_COMPLETE;

@@ -8,13 +8,36 @@
 // The exit word is sent again when it is not acknowledged, at most this often.
 constexpr int MAX_EXIT_ATTEMPTS = 3;
 
+// A transfer with an uncertain packet (one that was sent again although the installer may have
+// stored it) leaves a file that may hold that packet twice. The installer stores a file anew
+// when it is sent again, so such a file is sent again whole, at most this often in all.
+constexpr int MAX_TRANSFER_PASSES = 3;
+
+// How the sending of one file went in this run.
+struct stFilePasses {
+  int passes = 0;           // transfers of the file begun; 0: not sent
+  bool bUncertain = false;  // the last of them ended uncertain
+};
+
+// Sending file: arms the transfer of file_path under the name filename as the file's first
+// pass; false (nothing armed) when the file cannot be sent.
+bool BeginFileTransfer();
+
+// What this run knows about the sending of the file of fileType (0 MAIN, 1 GPIB, 2 FPGA).
+const stFilePasses& GetFilePasses(int fileType);
+
 // What Waiting completion found.
 enum eTransferOutcome : int {
   TRANSFER_RUNNING = 0,  // still sending: nothing changed
   TRANSFER_COMPLETE,     // delivered: Preparing to execute for a file with a script, else
                          // Getting next file
-  TRANSFER_FAILED        // not delivered (the file changed or could not be read): Getting next
+  TRANSFER_FAILED,       // not delivered (the file changed or could not be read): Getting next
                          // file
+  TRANSFER_AGAIN,        // the pass ended uncertain and the next one is armed: the state stays
+                         // and the progress starts again from 0
+  TRANSFER_UNCERTAIN     // the last pass allowed ended uncertain too (or the file could not be
+                         // read for another): delivered, but it may hold a packet twice; Getting
+                         // next file
 };
 eTransferOutcome WaitCompletionStep();
 

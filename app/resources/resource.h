@@ -84,6 +84,8 @@
 #define IDS_ERROR_CAPTION 320
 #define IDS_FILE_NOT_FOUND 321
 #define IDS_TRANSFER_CUT 322  // a started transfer ended without its end-of-file marker
+// An answer was lost in every pass of the image: the instrument may hold it with a packet twice.
+#define IDS_TRANSFER_UNCERTAIN 323
 // The package failed its check before the installer was started; the box adds the reason.
 #define IDS_PACKAGE_REFUSED 329
 #define IDS_STATUS 801
@@ -106,5 +108,9 @@
 #define IDS_STATUS_VERIFIED 841
 #define IDS_STATUS_VERSION_DIFFERS 842
 #define IDS_STATUS_UNCHECKED 843
+// An answer was lost: the file is being sent again. After such a run the verified status says
+// how often it was sent (%s: the version, %s: the number of times).
+#define IDS_STATUS_SENDING_AGAIN 844
+#define IDS_STATUS_VERIFIED_AGAIN 845
 
 #endif  // HALVEX_APP_RESOURCES_RESOURCE_H

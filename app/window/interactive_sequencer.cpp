@@ -80,7 +80,7 @@ void GettingFile() {
 
 void SendingFile() {
   SetStatus(IDS_STATUS_SENDING_FILE);
-  if (installer.InitializeTransfer(file_path, filename)) {
+  if (BeginFileTransfer()) {
     if (fileType == 0 && run.mainCheck.szFilePath == file_path) TraceImageSent(run.mainCheck);
     installPackageState = INSTALL_WAITING_COMPLETION;
     return;
@@ -96,6 +96,17 @@ void WaitingCompletion() {
     case TRANSFER_FAILED:
       CloseStageDialog();
       Fail(IDS_TRANSFER_CUT, L"");
+      break;
+    case TRANSFER_AGAIN:
+      // The same dialog follows the next pass from 0.
+      ReportTransferAgain(GetFilePasses(fileType).passes);
+      SetStageProgress(0);
+      SetStatus(IDS_STATUS_SENDING_AGAIN);
+      break;
+    case TRANSFER_UNCERTAIN:
+      // Ends as a failed transfer does, with its own text.
+      CloseStageDialog();
+      Fail(IDS_TRANSFER_UNCERTAIN, L"");
       break;
     case TRANSFER_COMPLETE:
       CloseStageDialog();
@@ -151,7 +162,11 @@ void ShowOutcome() {
   const std::wstring reported = check.szReported.empty() ? L"?" : Widen(check.szReported.c_str());
   switch (check.result) {
     case VERSION_VERIFIED:
-      SetStatus(IDS_STATUS_VERIFIED, {reported});
+      if (GetFilePasses(0).passes > 1) {
+        SetStatus(IDS_STATUS_VERIFIED_AGAIN, {reported, std::to_wstring(GetFilePasses(0).passes)});
+      } else {
+        SetStatus(IDS_STATUS_VERIFIED, {reported});
+      }
       break;
     case VERSION_DIFFERS:
       run.bFailed = true;

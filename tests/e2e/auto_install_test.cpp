@@ -333,7 +333,9 @@ TEST_F(AutoInstallTest, EachRecoverableFaultOnItsOwn) {
     std::filesystem::remove(run->StoredPath(NEWEST));
     sim::sSimOptions options = Instrument();
     if (fault == 0) options.faults.nakEvery = 3;
-    if (fault == 1) options.faults.dropAckEvery = 4;
+    // A lost packet costs a pass: the 8th packet is the first pass's last chunk, the 16th the
+    // exit word after a clean second pass.
+    if (fault == 1) options.faults.dropAckEvery = 8;
     if (fault == 2) options.faults.bGarbageBeforeAck = true;
     if (fault == 3) options.faults.ackDelayMs = 400;
     ASSERT_TRUE(run->StartSimulator(options));

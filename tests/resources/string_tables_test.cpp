@@ -56,6 +56,7 @@ TEST(StringTables, EveryLanguageHoldsTheSameKeys) {
                        IDS_ERROR_CAPTION,
                        IDS_FILE_NOT_FOUND,
                        IDS_TRANSFER_CUT,
+                       IDS_TRANSFER_UNCERTAIN,
                        IDS_PACKAGE_REFUSED,
                        IDD_INSTRUCTIONS,
                        IDC_INSTRUCTIONS_LINE1,
@@ -90,9 +91,11 @@ TEST(StringTables, EveryLanguageHoldsTheSameKeys) {
                        IDS_STATUS_FAILED,
                        IDS_STATUS_VERIFIED,
                        IDS_STATUS_VERSION_DIFFERS,
-                       IDS_STATUS_UNCHECKED};
+                       IDS_STATUS_UNCHECKED,
+                       IDS_STATUS_SENDING_AGAIN,
+                       IDS_STATUS_VERIFIED_AGAIN};
   for (UINT key : used) EXPECT_EQ(1u, english.count(key)) << "key " << key;
-  EXPECT_EQ(57u, english.size());
+  EXPECT_EQ(60u, english.size());
 
   for (UINT base : kBases) EXPECT_EQ(english, KeysOf(base)) << "language " << base;
 
@@ -123,6 +126,7 @@ TEST(StringTables, TextsFitTheBufferAndKeepTheirFormats) {
   EXPECT_EQ(L"%s", Conversions(Text(LANGUAGE_BASE_ENGLISH + IDS_FILE_NOT_FOUND)));
   EXPECT_EQ(L"%s%s", Conversions(Text(LANGUAGE_BASE_ENGLISH + IDC_ABOUT_VERSION)));
   EXPECT_EQ(L"%s%s", Conversions(Text(LANGUAGE_BASE_ENGLISH + IDS_STATUS_VERSION_DIFFERS)));
+  EXPECT_EQ(L"%s%s", Conversions(Text(LANGUAGE_BASE_ENGLISH + IDS_STATUS_VERIFIED_AGAIN)));
 }
 
 TEST(StringTables, TextsDecodeAsUnicode) {

@@ -1,0 +1,105 @@
+// Automatic installations in which the "A" of a data packet that the instrument stored is lost:
+// the program cannot tell whether the packet it sends again is stored twice, so it sends the
+// whole file again. The simulator plays a naive installer (stores the repeat) and records each
+// file it stores. Built for the Linux program and for the Windows program under Wine.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "support/packets.h"
+#include "tests/e2e/install_run.h"
+
+namespace {
+
+const std::string IMAGE = "main_020105.bin";
+constexpr size_t IMAGE_SIZE = 40000;  // three data packets
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+std::string AgainLine(int pass) {
+  return "An answer was lost during the transfer: the instrument may hold a packet twice.  "
+         "Sending the file again (pass " +
+         std::to_string(pass) + " of 3) ...\r\n";
+}
+
+class UncertainTransferTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    run = std::make_unique<cInstallRun>(E2E_WINE);
+    if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
+    run->AddImage(IMAGE, RandomBytes(IMAGE_SIZE, 21));
+    run->AddPackage("VSR450_B.pkg", IMAGE);
+  }
+
+  bool StartSimulator(const sim::sSimFaults& faults) {
+    sim::sSimOptions options;
+    options.installerStartMs = 200;
+    options.bootMs = 300;
+    options.szMainVersion = "2.0.3";
+    options.faults = faults;
+    options.faults.bStoreRepeats = true;
+    return run->StartSimulator(options);
+  }
+
+  std::unique_ptr<cInstallRun> run;
+};
+
+TEST_F(UncertainTransferTest, ALostAnswerSendsTheFileAgainWholeAndTheSecondPassCounts) {
+  sim::sSimFaults lost;
+  lost.loseAckAfterStore = 2;
+  sim::sSimFaults unplugged;
+  unplugged.unplugBeforeAck = 2;
+  unplugged.replugAfterMs = 800;
+  for (const sim::sSimFaults& faults : {lost, unplugged}) {
+    SCOPED_TRACE(faults.unplugBeforeAck > 0 ? "unplugged before the answer" : "answer lost");
+    ASSERT_TRUE(StartSimulator(faults));
+    const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
+    EXPECT_EQ(result.exitStatus, 0) << result.out << result.err;
+    // The second pass follows the first's end at once, its progress from 0.
+    EXPECT_NE(result.out.find(" Transfer 100.00%\r\n" + AgainLine(2) + " Transfer 0.00%\r\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(Count(result.out, "Sending the file again"), 1u) << result.out;
+    EXPECT_NE(result.out.find("Verified: the instrument runs MAIN version 2.1.5 of " + IMAGE +
+                              " (sent 2 times: an answer was lost in the first).\r\n Done!"),
+              std::string::npos)
+        << result.out;
+    // The first copy held the packet twice; the second, stored under the same name, is whole.
+    const sim::cSimRecorder& records = run->Simulator().GetRecords();
+    ASSERT_EQ(records.GetFiles().size(), 2u);
+    EXPECT_GT(records.GetFiles()[0].size, IMAGE_SIZE);
+    EXPECT_EQ(records.GetFiles()[1].size, IMAGE_SIZE);
+    EXPECT_EQ(records.GetCounts().faultRepeatsStored, 1);
+    EXPECT_EQ(run->StoredBytes(IMAGE), run->ImageBytes(IMAGE)) << "the image arrived altered";
+    EXPECT_EQ(run->Violations(), "");
+  }
+}
+
+TEST_F(UncertainTransferTest, AnAnswerLostInEveryPassEndsAfterTheThirdWithStatus9) {
+  sim::sSimFaults faults;
+  faults.loseAckAfterStore = 1;
+  faults.bLoseAckEveryTransfer = true;
+  ASSERT_TRUE(StartSimulator(faults));
+  const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
+  EXPECT_EQ(result.exitStatus, 9) << result.out << result.err;
+  EXPECT_EQ(result.out.find("Done!"), std::string::npos) << result.out;
+  EXPECT_EQ(result.out.find("Verified"), std::string::npos) << result.out;
+  EXPECT_EQ(Count(result.out, AgainLine(2)), 1u) << result.out;
+  EXPECT_EQ(Count(result.out, AgainLine(3)), 1u) << result.out;
+  // The installer is told to exit as after any delivered file; the verdict comes at the end.
+  EXPECT_NE(result.out.find(" Reconnecting ...\r\n" + IMAGE +
+                            " was sent 3 times and an answer was lost each time: the instrument "
+                            "may hold the image with a packet twice.  Check the line and install "
+                            "again before using it.\r\n Installation failed!\r\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(run->Simulator().GetRecords().GetFiles().size(), 3u) << "at most three passes";
+  EXPECT_EQ(run->Violations(), "");
+}
+
+}  // namespace
