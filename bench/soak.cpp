@@ -2,11 +2,16 @@
 // (the engine in this process, one pty per run), several at a time.
 //
 // Recoverable runs draw random line faults (refusals, lost packets, garbage before answers,
-// late answers well below the 2 s wait, slow installer start, slow reboot) and a random image
-// size (0, multiples of the 16384-byte chunk, one byte either side, anything); every fourth
-// one also has its port unplugged at a random point after the instrument was told to start its
-// installer, and plugged in again 0.1 to 3 s later. Each must end " Done!" with exit status 0,
-// the image stored byte for byte and no protocol violation.
+// late answers well below the 2 s wait, the "A" of a stored data packet lost before an
+// installer that stores the repeat as new data, slow installer start, slow reboot) and a random
+// image size (0, multiples of the 16384-byte chunk, one byte either side, anything); every
+// fourth one also has its port unplugged at a random point after the instrument was told to
+// start its installer, and plugged in again 0.1 to 3 s later. Each must end " Done!" with exit
+// status 0, the image stored byte for byte, no protocol violation and the verified line naming
+// as many passes as the instrument stored copies. A lost answer makes the file go again whole,
+// so a line that loses packets often may lose one in every pass: such a run must end with
+// status 9 after 3 copies, never " Done!", and counts as recovered correctly only when the
+// simulator lost an answer at least 3 times.
 // Unrecoverable runs (the line hangs up mid-transfer, the installer never starts, the
 // instrument never comes back, the image is cut short while it is sent, the port is unplugged
 // for good inside the image) must end with a failure line and a non-zero status within their
@@ -82,6 +87,8 @@ struct sOutcome {
   int64_t elapsedMs = 0;
   sim::sSimCounts counts;
   size_t violations = 0;
+  int copies = 0;           // the image's copies the instrument stored (one a pass)
+  bool bUncertain = false;  // a recoverable run that ended uncertain after 3 passes (status 9)
 };
 
 struct sSettings {
@@ -101,10 +108,14 @@ std::string Describe(const sPlan& plan) {
   char szText[400];
   std::snprintf(szText, sizeof(szText),
                 "#%d %s: size %llu, nak every %d, lose every %d, garbage %s, answer delay %d ms, "
-                "installer start %d ms, boot %d ms%s%s",
+                "installer start %d ms, boot %d ms%s%s%s",
                 plan.index, KIND_NAMES[plan.kind], static_cast<unsigned long long>(plan.size),
                 f.nakEvery, f.dropAckEvery, f.bGarbageBeforeAck ? "yes" : "no", f.ackDelayMs,
                 plan.options.installerStartMs, plan.options.bootMs,
+                f.loseAckAfterStore > 0 ? (", the answer to stored packet " +
+                                           std::to_string(f.loseAckAfterStore) + " lost")
+                                              .c_str()
+                                        : "",
                 f.hangupAfterBytes >= 0
                     ? (", hang-up after " + std::to_string(f.hangupAfterBytes) + " bytes").c_str()
                     : "",
@@ -198,9 +209,16 @@ sPlan MakePlan(const sSettings& settings, int index, int unrecoverable) {
   plan.kind = KIND_RECOVERABLE;
   plan.size = DrawSize(random, settings.maxSize);
   if (random() % 2) o.faults.nakEvery = 4 + static_cast<int>(random() % 9);
-  if (random() % 2) o.faults.dropAckEvery = 5 + static_cast<int>(random() % 9);
+  // Every lost answer costs a pass: a line that loses this often mostly ends uncertain.
+  if (random() % 4 == 0) o.faults.dropAckEvery = 5 + static_cast<int>(random() % 9);
   o.faults.bGarbageBeforeAck = random() % 2 == 0;
   if (random() % 2) o.faults.ackDelayMs = 10 + static_cast<int>(random() % 490);
+  const uint64_t chunks = (plan.size + 16383) / 16384;
+  if (chunks > 0 && random() % 3 == 0) {
+    // The first pass stores one chunk twice; the second must put the image right.
+    o.faults.loseAckAfterStore = 1 + static_cast<int>(random() % chunks);
+    o.faults.bStoreRepeats = true;
+  }
   if ((index - unrecoverable) % 4 == 3) {
     // Anywhere from the installer's first question to the instrument's return: the image's
     // bytes, a packet header per chunk, the commands around them.
@@ -270,8 +288,31 @@ sOutcome Run(const sSettings& settings, const sPlan& plan) {
   outcome.elapsedMs = child.GetElapsedMs();
   const std::string& out = child.GetOut();
   const bool bDone = Contains(out, " Done!");
+  const size_t copies = records.GetFiles().size();
+  outcome.copies = static_cast<int>(copies);
   std::string why;
-  if (bRecoverable) {
+  const int answersLost = outcome.counts.faultAcksDropped + outcome.counts.faultAcksLostAfterStore +
+                          outcome.counts.faultUnplugs;
+  outcome.bUncertain = bRecoverable && child.GetExitStatus() == 9;
+  if (outcome.bUncertain) {
+    // An answer lost in each of 3 passes: the end the program must come to.
+    if (bDone) {
+      why += "\" Done!\" with status 9; ";
+      outcome.bMismatch = true;
+    }
+    if (copies != 3) why += "status 9 after " + std::to_string(copies) + " copies, not 3; ";
+    if (answersLost < 3)
+      why += "status 9 with only " + std::to_string(answersLost) + " lost answers; ";
+    if (!Contains(out, "was sent 3 times and an answer was lost each time")) {
+      why += "no line for the uncertain image; ";
+    }
+    // Lost packets are dropped before they are stored, and only the first pass stores a
+    // repeat: the last copy is whole.
+    if (!SameFileBytes(folder.GetPath() + "/instrument/" + IMAGE, image)) {
+      why += "the last copy differs; ";
+    }
+    if (outcome.violations > 0) why += "violation: " + records.GetViolations()[0] + "; ";
+  } else if (bRecoverable) {
     const std::string stored = folder.GetPath() + "/instrument/" + IMAGE;
     if (child.GetExitStatus() != 0)
       why += "exit status " + std::to_string(outcome.exitStatus) + "; ";
@@ -281,6 +322,11 @@ sOutcome Run(const sSettings& settings, const sPlan& plan) {
       outcome.bMismatch = bDone || child.GetExitStatus() == 0;
     }
     if (outcome.violations > 0) why += "violation: " + records.GetViolations()[0] + "; ";
+    const std::string passes = " (sent " + std::to_string(copies) + " times:";
+    if (bDone && copies > 1 && !Contains(out, passes)) {
+      why += std::to_string(copies) + " copies stored, but the verified line does not say so; ";
+    }
+    if (bDone && copies == 1 && Contains(out, " (sent ")) why += "one copy, more passes reported; ";
     if (plan.kind == KIND_UNPLUG_REPLUG &&
         (outcome.counts.faultUnplugs != 1 || outcome.counts.faultReplugs != 1)) {
       why += "the port was not unplugged and plugged in again; ";
@@ -417,7 +463,8 @@ int main(int argc, char** argv) {
   int64_t longest[KIND_COUNT] = {};
   long long naks = 0, lost = 0, garbage = 0, delayed = 0, slowStarts = 0, slowBoots = 0;
   long long hangups = 0, neverStarted = 0, withheld = 0, cuts = 0, packets = 0, mismatches = 0;
-  long long unplugs = 0, replugs = 0;
+  long long unplugs = 0, replugs = 0, storedTwice = 0;
+  int sentTwice = 0, sentThrice = 0, uncertain = 0;
   for (size_t i = 0; i < plans.size(); ++i) {
     const sPlan& plan = plans[i];
     const sOutcome& outcome = outcomes[i];
@@ -434,6 +481,13 @@ int main(int argc, char** argv) {
     unplugs += outcome.counts.faultUnplugs;
     replugs += outcome.counts.faultReplugs;
     packets += outcome.counts.packetsReceived;
+    storedTwice += outcome.counts.faultRepeatsStored;
+    if (outcome.bUncertain) {
+      uncertain++;
+    } else if (plan.kind < FIRST_UNRECOVERABLE) {
+      sentTwice += outcome.copies == 2 ? 1 : 0;
+      sentThrice += outcome.copies == 3 ? 1 : 0;
+    }
     const bool bRecoverable = plan.kind < FIRST_UNRECOVERABLE;
     if (bRecoverable && plan.options.installerStartMs > 2000) slowStarts++;
     if (bRecoverable && plan.options.bootMs > 2000) slowBoots++;
@@ -459,6 +513,10 @@ int main(int argc, char** argv) {
       faults, naks, lost, garbage, delayed, slowStarts, slowBoots, hangups, neverStarted, withheld,
       cuts, unplugs, replugs);
   std::printf("packets the instrument received: %lld\n", packets);
+  std::printf(
+      "images sent again after a lost answer: twice %d, three times %d; uncertain after three "
+      "passes (status 9) %d; packets stored twice by the naive installer %lld\n",
+      sentTwice, sentThrice, uncertain, storedTwice);
   std::printf("runs %zu\nfaults %lld\nresends %lld\nmismatches %lld\nfailed %d\n", plans.size(),
               faults, resends, mismatches, failed);
   if (!settings.results.empty()) {
