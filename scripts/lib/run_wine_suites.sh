@@ -3,6 +3,9 @@
 #   COM1 <-> COM2  the two ends of one pty pair (HALVEX_TEST_LOOP=1,2)
 #   COM3           halvex-sim with its store in a fresh folder (HALVEX_TEST_SIM_COM=3,
 #                  HALVEX_TEST_SIM_STORE=the folder as a Windows path)
+#   COM4           window suite only: a second halvex-sim whose installer loses the "A" of a
+#                  stored data packet once and stores the repeat (HALVEX_TEST_LOSSY_SIM_COM=4,
+#                  HALVEX_TEST_LOSSY_SIM_STORE)
 # and an X server for the suites that make windows. Writes results/wine-<suite>.xml.
 set -u -o pipefail
 RESULTS=${1:?results folder}
@@ -50,11 +53,21 @@ for exe in "$WIN_BUILD"/bin/*_tests.exe; do
     fi
   fi
   suite_env=()
+  if [ "$suite" = window_tests ] && [ -x "$SIM" ]; then
+    lossy=$WORK/$suite-lossy-store
+    rm -rf "$lossy" && mkdir -p "$lossy" && rm -f "$PORTS_DIR/com4"
+    "$SIM" --pty "$PORTS_DIR/com4" --store "$lossy" --lose-ack-after-store 2 --store-repeats \
+      --log "$RESULTS/wine-$suite-lossy-sim.log" 2>>"$RESULTS/wine-$suite-sim.err" &
+    peers+=($!)
+    if wait_for_path "$PORTS_DIR/com4"; then
+      suite_env+=(HALVEX_TEST_LOSSY_SIM_COM=4 "HALVEX_TEST_LOSSY_SIM_STORE=$(windows_path "$lossy")")
+    fi
+  fi
   if [ "$suite" = window_tests ]; then
     # The window starts in the user's language; its pictures go to build-win/screenshots.
     shots=$WIN_BUILD/screenshots
     rm -rf "$shots" && mkdir -p "$shots"
-    suite_env=(LANG=de_DE.UTF-8 "HALVEX_TEST_SCREENSHOTS=$(windows_path "$shots")")
+    suite_env+=(LANG=de_DE.UTF-8 "HALVEX_TEST_SCREENSHOTS=$(windows_path "$shots")")
   fi
   (cd "$WORK" && env HALVEX_TEST_LOOP=1,2 "${sim_env[@]}" "${suite_env[@]}" timeout 900 wine "$exe" \
     --gtest_output="xml:$(windows_path "$RESULTS/wine-$suite.xml")" \

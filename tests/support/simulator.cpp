@@ -21,12 +21,13 @@ std::string WaitForStoredFile(const std::string& path, size_t size) {
 
 }  // namespace
 
-sRunSimulator FindRunSimulator() {
+sRunSimulator FindRunSimulator(const char* szPrefix) {
   sRunSimulator found;
-  const char* szCom = std::getenv("HALVEX_TEST_SIM_COM");
-  const char* szStore = std::getenv("HALVEX_TEST_SIM_STORE");
+  const std::string prefix = szPrefix;
+  const char* szCom = std::getenv((prefix + "_COM").c_str());
+  const char* szStore = std::getenv((prefix + "_STORE").c_str());
   if (szCom == nullptr || szStore == nullptr || szCom[0] == '\0' || szStore[0] == '\0') {
-    found.szSkipReason = "HALVEX_TEST_SIM_COM and HALVEX_TEST_SIM_STORE are not set";
+    found.szSkipReason = prefix + "_COM and " + prefix + "_STORE are not set";
     return found;
   }
   found.port = std::atoi(szCom);

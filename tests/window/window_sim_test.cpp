@@ -367,3 +367,31 @@ TEST_F(SimWindowTest, AnImageNameWithoutAVersionIsInstalledButNotChecked) {
   EXPECT_FALSE(InteractiveRunFailed());
   EXPECT_TRUE(notices.Notices().empty());
 }
+
+TEST_F(SimWindowTest, ALostAnswerSendsTheImageAgainInTheSameProgressDialog) {
+  // The run's second simulator loses the "A" of a data packet of its first transfer after
+  // storing it, and stores the repeat too: one case per simulator.
+  const sRunSimulator lossy = FindRunSimulator("HALVEX_TEST_LOSSY_SIM");
+  if (!lossy.szSkipReason.empty()) GTEST_SKIP() << lossy.szSkipReason;
+  port = lossy.port;
+  store = lossy.store;
+  ASSERT_TRUE(WaitForInstrument(versions));
+  cNoticeRecorder notices;
+  cMainWindow window(LANGUAGE_BASE_SPANISH);
+  ASSERT_TRUE(Connect(window));
+  sSeen seen;
+  Watch(window, seen);
+  window.Click(IDC_INSTALL);
+  const std::wstring again = Expected(LANGUAGE_BASE_SPANISH, IDS_STATUS_SENDING_AGAIN);
+  ASSERT_TRUE(window.RunUntil([&window, &again] { return window.Status() == again; }, kSlowMs));
+  EXPECT_EQ(100, seen.maxProgress);
+  EXPECT_EQ(0, StageProgress()) << "the bar starts again";
+  ASSERT_TRUE(window.RunToRest(kSlowMs));
+
+  EXPECT_EQ((std::vector<int>{IDD_START_INSTALLER, IDD_PROGRESS, IDD_WAIT_RESTART}), seen.stages);
+  EXPECT_EQ(Fill(Expected(LANGUAGE_BASE_SPANISH, IDS_STATUS_VERIFIED_AGAIN), {L"1.2.3", L"2"}),
+            window.Status());
+  EXPECT_FALSE(InteractiveRunFailed());
+  EXPECT_TRUE(Stored("vsr_010203.bin") == image) << "the second copy must be whole";
+  EXPECT_TRUE(notices.Notices().empty());
+}
