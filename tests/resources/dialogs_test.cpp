@@ -93,9 +93,10 @@ void ExpectTexts(UINT dialogId, HWND hDialog) {
   }
 }
 
-const UINT DIALOGS[] = {IDD_MAIN,         IDD_START_INSTALLER, IDD_PROGRESS, IDD_RUN_SCRIPT,
-                        IDD_WAIT_RESTART, IDD_INSTRUCTIONS,    IDD_ABOUT};
-const UINT STAGE_DIALOGS[] = {IDD_START_INSTALLER, IDD_PROGRESS, IDD_RUN_SCRIPT, IDD_WAIT_RESTART};
+const UINT DIALOGS[] = {IDD_MAIN,         IDD_START_INSTALLER,  IDD_PROGRESS,     IDD_RUN_SCRIPT,
+                        IDD_WAIT_RESTART, IDD_WAIT_POWER_CYCLE, IDD_INSTRUCTIONS, IDD_ABOUT};
+const UINT STAGE_DIALOGS[] = {IDD_START_INSTALLER, IDD_PROGRESS, IDD_RUN_SCRIPT, IDD_WAIT_RESTART,
+                              IDD_WAIT_POWER_CYCLE};
 
 struct sNamed {
   int id;
@@ -278,7 +279,8 @@ TEST(MessageDialogs, HoldTextCancelAndNoSystemMenu) {
   } dialogs[] = {{IDD_START_INSTALLER, IDC_START_INSTALLER_TEXT},
                  {IDD_PROGRESS, IDC_PROGRESS_TEXT},
                  {IDD_RUN_SCRIPT, IDC_RUN_SCRIPT_TEXT},
-                 {IDD_WAIT_RESTART, IDC_WAIT_RESTART_TEXT}};
+                 {IDD_WAIT_RESTART, IDC_WAIT_RESTART_TEXT},
+                 {IDD_WAIT_POWER_CYCLE, IDC_WAIT_POWER_CYCLE_TEXT}};
   for (const auto& d : dialogs) {
     cDialog dialog(d.dialog);
     HWND hDialog = dialog.Handle();

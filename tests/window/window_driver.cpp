@@ -9,6 +9,7 @@
 #include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
+#include "app/transfer_cut.h"
 #include "app/window/interactive_sequencer.h"
 #include "app/window/main_window.h"
 #include "app/window/stage_dialogs.h"
@@ -147,6 +148,7 @@ cMainWindow::~cMainWindow() {
   instrument.Disconnect();
   installer.Disconnect();
   installPackageState = INSTALL_IDLE;
+  ClearTransferCut();
   Update();  // the sequencer takes note of Idle
   // Whatever the window left in the queue, its WM_QUIT included.
   MSG msg;
@@ -269,7 +271,8 @@ int ShownStage() {
   const int texts[][2] = {{IDC_START_INSTALLER_TEXT, IDD_START_INSTALLER},
                           {IDC_PROGRESS_TEXT, IDD_PROGRESS},
                           {IDC_RUN_SCRIPT_TEXT, IDD_RUN_SCRIPT},
-                          {IDC_WAIT_RESTART_TEXT, IDD_WAIT_RESTART}};
+                          {IDC_WAIT_RESTART_TEXT, IDD_WAIT_RESTART},
+                          {IDC_WAIT_POWER_CYCLE_TEXT, IDD_WAIT_POWER_CYCLE}};
   for (const auto& text : texts) {
     if (GetDlgItem(hMessageDialog, text[0]) != nullptr) return text[1];
   }

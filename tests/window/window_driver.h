@@ -71,7 +71,7 @@ class cMainWindow {
   std::function<void()> observer;
 };
 
-// The stage dialog now shown (its template: 303, 305, 308, 310), or 0.
+// The stage dialog now shown (its template: 303, 305, 308, 310, 312), or 0.
 int ShownStage();
 // The progress bar position of the stage dialog, or -1 without one.
 int StageProgress();
