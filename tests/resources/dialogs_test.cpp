@@ -15,6 +15,7 @@
 #include "app/resources/resource.h"
 #include "load_text.h"
 #include "picture.h"
+#include "util/no_copy.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ INT_PTR CALLBACK QuietDlgProc(HWND, UINT, WPARAM, LPARAM) {
 }
 
 // A dialog created from a template for the length of one test.
-class cDialog {
+class cDialog : private cNoCopy {
  public:
   explicit cDialog(UINT id) {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -34,8 +35,6 @@ class cDialog {
   ~cDialog() {
     if (hwnd_) DestroyWindow(hwnd_);
   }
-  cDialog(const cDialog&) = delete;
-  cDialog& operator=(const cDialog&) = delete;
   HWND Handle() const { return hwnd_; }
 
  private:
