@@ -233,14 +233,18 @@ static std::wstring ItemText(HWND hControl, UINT lengthMessage, UINT textMessage
   return text;
 }
 
-std::vector<std::wstring> cMainWindow::ListItems() const {
-  HWND hList = GetDlgItem(hwnd, IDC_PACKAGE_LIST);
+static std::vector<std::wstring> AllItems(HWND hControl, UINT countMessage, UINT lengthMessage,
+                                          UINT textMessage) {
   std::vector<std::wstring> items;
-  const LRESULT count = SendMessageW(hList, LB_GETCOUNT, 0, 0);
+  const LRESULT count = SendMessageW(hControl, countMessage, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
-    items.push_back(ItemText(hList, LB_GETTEXTLEN, LB_GETTEXT, static_cast<WPARAM>(i)));
+    items.push_back(ItemText(hControl, lengthMessage, textMessage, static_cast<WPARAM>(i)));
   }
   return items;
+}
+
+std::vector<std::wstring> cMainWindow::ListItems() const {
+  return AllItems(GetDlgItem(hwnd, IDC_PACKAGE_LIST), LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
 }
 
 std::wstring cMainWindow::SelectedItem() const {
@@ -251,13 +255,7 @@ std::wstring cMainWindow::SelectedItem() const {
 }
 
 std::vector<std::wstring> cMainWindow::PortItems() const {
-  HWND hCombo = GetDlgItem(hwnd, IDC_PORT);
-  std::vector<std::wstring> items;
-  const LRESULT count = SendMessageW(hCombo, CB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) {
-    items.push_back(ItemText(hCombo, CB_GETLBTEXTLEN, CB_GETLBTEXT, static_cast<WPARAM>(i)));
-  }
-  return items;
+  return AllItems(GetDlgItem(hwnd, IDC_PORT), CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 void cMainWindow::SetPortText(const std::wstring& text) {

@@ -108,6 +108,17 @@ class SimWindowTest : public ::testing::Test {
     return instrument.IsConnected();
   }
 
+  // Connects, installs a package whose one image (2 MiB) is named image and runs until its
+  // transfer is under way.
+  bool StartLongTransfer(cMainWindow& window, const std::string& image, uint32_t seed) {
+    folder->WriteFile("packages/VSR450_B.pkg", Package(image));
+    folder->WriteFile("files/" + image, RandomBytes(2 << 20, seed));
+    if (!Connect(window)) return false;
+    window.Click(IDC_INSTALL);
+    return window.RunUntil([] { return ShownStage() == IDD_PROGRESS && StageProgress() > 0; },
+                           kSlowMs);
+  }
+
   void Watch(cMainWindow& window, sSeen& seen, const char* szShots = nullptr) {
     window.SetObserver([&window, &seen, szShots] {
       const int stage = ShownStage();
@@ -271,14 +282,8 @@ TEST_F(SimWindowTest, InstallSendsTheImageAndRefreshesTheWindow) {
 
 TEST_F(SimWindowTest, CancelDuringTheTransferWaitsForTheInstrumentToBeSwitchedOffAndOn) {
   cNoticeRecorder notices;
-  folder->WriteFile("packages/VSR450_B.pkg", Package("cancelled_010900.bin"));
-  folder->WriteFile("files/cancelled_010900.bin", RandomBytes(2 << 20, 12));
   cMainWindow window(LANGUAGE_BASE_ENGLISH);
-  ASSERT_TRUE(Connect(window));
-  ASSERT_EQ(L"VSR450_B.pkg", window.SelectedItem());
-  window.Click(IDC_INSTALL);
-  ASSERT_TRUE(
-      window.RunUntil([] { return ShownStage() == IDD_PROGRESS && StageProgress() > 0; }, kSlowMs));
+  ASSERT_TRUE(StartLongTransfer(window, "cancelled_010900.bin", 12));
   ASSERT_LT(StageProgress(), 100);
 
   // The program's trace says what it sends from the Cancel on.
@@ -344,13 +349,8 @@ TEST_F(SimWindowTest, AMissingImageEndsAsAFailureAfterTheRestart) {
 
 TEST_F(SimWindowTest, AFailedTransferIsReportedAndNeverComplete) {
   cNoticeRecorder notices;
-  folder->WriteFile("packages/VSR450_B.pkg", Package("shrinks_010500.bin"));
-  folder->WriteFile("files/shrinks_010500.bin", RandomBytes(2 << 20, 13));
   cMainWindow window(LANGUAGE_BASE_FRENCH);
-  ASSERT_TRUE(Connect(window));
-  window.Click(IDC_INSTALL);
-  ASSERT_TRUE(
-      window.RunUntil([] { return ShownStage() == IDD_PROGRESS && StageProgress() > 0; }, kSlowMs));
+  ASSERT_TRUE(StartLongTransfer(window, "shrinks_010500.bin", 13));
   // The image shrinks while it is being sent.
   std::error_code error;
   std::filesystem::resize_file("files/shrinks_010500.bin", 1000, error);
