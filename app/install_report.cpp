@@ -34,18 +34,3 @@ void ReportTransferAgain(int pass) {
                 pass, MAX_TRANSFER_PASSES);
   WriteOutput(szLine);
 }
-
-void ReportUncertainImage(const char* szImage, int passes) {
-  char szTimes[64];
-  if (passes == 1) {
-    std::snprintf(szTimes, sizeof(szTimes), "once and an answer was lost");
-  } else {
-    std::snprintf(szTimes, sizeof(szTimes), "%d times and an answer was lost each time", passes);
-  }
-  char szLine[2 * MAX_PATH_LEN];
-  std::snprintf(szLine, sizeof(szLine),
-                "%s was sent %s: the instrument may hold the image with a packet twice.  Check "
-                "the line and install again before using it.\r\n",
-                szImage, szTimes);
-  WriteOutput(szLine);
-}

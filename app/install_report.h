@@ -16,8 +16,4 @@ void ReportInstallStep(eInstallPackageState state, eInstallPackageState old, boo
 // instrument may hold a packet twice. The progress lines that follow start again from 0.00%.
 void ReportTransferAgain(int pass);
 
-// The end of a run whose image szImage may hold a packet twice: it was sent `passes` times and
-// the last one was uncertain too.
-void ReportUncertainImage(const char* szImage, int passes);
-
 #endif

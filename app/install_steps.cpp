@@ -3,6 +3,7 @@
 #include "app/connections.h"
 #include "app/globals.h"
 #include "app/package_store.h"
+#include "app/transfer_cut.h"
 
 namespace {
 
@@ -45,6 +46,8 @@ eTransferOutcome WaitCompletionStep() {
       passes.passes++;
       return TRANSFER_AGAIN;
     }
+    // The image may hold a packet twice: the instrument is to be switched off and on.
+    CutTransfer(CUT_UNCERTAIN);
     installPackageState = INSTALL_GETTING_NEXT_FILE;
     return TRANSFER_UNCERTAIN;
   }
@@ -80,8 +83,9 @@ bool NextFileStep() {
 bool ExitInstallerStep(int& exitAttempts, bool bWaitForPort) {
   // The exit word is what makes the instrument leave its installer: a lost one is sent again.
   // One that was acknowledged is never repeated: after a stopped transfer the installer may
-  // have taken it for file data, and more would only add to the file.
-  if (!installer.ExitAcknowledged() && !installer.Exit()) {
+  // have taken it for file data, and more would only add to the file. After a cut transfer
+  // none is sent at all (see app/transfer_cut.h): the instrument is to be switched off and on.
+  if (!installer.ExitAcknowledged() && GetTransferCut() == CUT_NONE && !installer.Exit()) {
     if (bWaitForPort && installer.IsPortLost()) return false;
     if (++exitAttempts < MAX_EXIT_ATTEMPTS) return false;
   }

@@ -36,8 +36,8 @@ enum eTransferOutcome : int {
   TRANSFER_AGAIN,        // the pass ended uncertain and the next one is armed: the state stays
                          // and the progress starts again from 0
   TRANSFER_UNCERTAIN     // the last pass allowed ended uncertain too (or the file could not be
-                         // read for another): delivered, but it may hold a packet twice; Getting
-                         // next file
+                         // read for another): the image may hold a packet twice, a cut
+                         // (CUT_UNCERTAIN, app/transfer_cut.h); Getting next file
 };
 eTransferOutcome WaitCompletionStep();
 
@@ -55,8 +55,9 @@ bool NextFileStep();
 // Rebooting: sends the exit word; once it is acknowledged, or after MAX_EXIT_ATTEMPTS tries
 // (counted in exitAttempts, which the caller sets to 0 when the state is entered), the port is
 // closed and Reconnecting follows. An exit word already acknowledged (a stopped transfer sends
-// one) is not sent again. With bWaitForPort a try that found the port gone does not count: the
-// word is sent once the port is back (the caller limits that wait).
+// one) is not sent again, and none at all after a cut transfer. With bWaitForPort a try that found
+// the port gone does not count: the word is sent once the port is back (the caller limits that
+// wait).
 bool ExitInstallerStep(int& exitAttempts, bool bWaitForPort = false);
 
 // Whether the installation's port went away or came back since the last call, as the two
