@@ -3,9 +3,10 @@
 #   COM1 <-> COM2  the two ends of one pty pair (HALVEX_TEST_LOOP=1,2)
 #   COM3           halvex-sim with its store in a fresh folder (HALVEX_TEST_SIM_COM=3,
 #                  HALVEX_TEST_SIM_STORE=the folder as a Windows path)
-#   COM4           window suite only: a second halvex-sim whose installer loses the "A" of a
-#                  stored data packet once and stores the repeat (HALVEX_TEST_LOSSY_SIM_COM=4,
-#                  HALVEX_TEST_LOSSY_SIM_STORE)
+#   COM4, COM5     window suite only: two more halvex-sims whose installers store the repeat
+#                  of a packet whose "A" they lost, after a stored data packet of the first
+#                  transfer (COM4: HALVEX_TEST_LOSSY_SIM_COM=4, HALVEX_TEST_LOSSY_SIM_STORE) or of
+#                  every transfer (COM5: HALVEX_TEST_UNSURE_SIM_COM=5, ..._STORE)
 # and an X server for the suites that make windows. Writes results/wine-<suite>.xml.
 set -u -o pipefail
 RESULTS=${1:?results folder}
@@ -36,6 +37,21 @@ Xvfb ":$DISPLAY_NUMBER" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=":$DISPLAY_NUMBER"
 
+# A simulator with faults on COM<n> for the suite, named to it as HALVEX_TEST_<name>_SIM_COM and
+# _STORE: start_faulty_sim n name options...
+start_faulty_sim() {
+  local n=$1 name=$2 dir
+  shift 2
+  dir=$WORK/$suite-${name,,}-store
+  rm -rf "$dir" && mkdir -p "$dir" && rm -f "$PORTS_DIR/com$n"
+  "$SIM" --pty "$PORTS_DIR/com$n" --store "$dir" "$@" --log "$RESULTS/wine-$suite-${name,,}-sim.log" \
+    2>>"$RESULTS/wine-$suite-sim.err" &
+  peers+=($!)
+  if wait_for_path "$PORTS_DIR/com$n"; then
+    suite_env+=("HALVEX_TEST_${name}_SIM_COM=$n" "HALVEX_TEST_${name}_SIM_STORE=$(windows_path "$dir")")
+  fi
+}
+
 status=0
 for exe in "$WIN_BUILD"/bin/*_tests.exe; do
   [ -e "$exe" ] || continue
@@ -54,14 +70,8 @@ for exe in "$WIN_BUILD"/bin/*_tests.exe; do
   fi
   suite_env=()
   if [ "$suite" = window_tests ] && [ -x "$SIM" ]; then
-    lossy=$WORK/$suite-lossy-store
-    rm -rf "$lossy" && mkdir -p "$lossy" && rm -f "$PORTS_DIR/com4"
-    "$SIM" --pty "$PORTS_DIR/com4" --store "$lossy" --lose-ack-after-store 2 --store-repeats \
-      --log "$RESULTS/wine-$suite-lossy-sim.log" 2>>"$RESULTS/wine-$suite-sim.err" &
-    peers+=($!)
-    if wait_for_path "$PORTS_DIR/com4"; then
-      suite_env+=(HALVEX_TEST_LOSSY_SIM_COM=4 "HALVEX_TEST_LOSSY_SIM_STORE=$(windows_path "$lossy")")
-    fi
+    start_faulty_sim 4 LOSSY --lose-ack-after-store 2 --store-repeats
+    start_faulty_sim 5 UNSURE --lose-ack-after-store 2 --lose-ack-every-transfer --store-repeats
   fi
   if [ "$suite" = window_tests ]; then
     # The window starts in the user's language; its pictures go to build-win/screenshots.

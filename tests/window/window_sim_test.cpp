@@ -407,3 +407,26 @@ TEST_F(SimWindowTest, ALostAnswerSendsTheImageAgainInTheSameProgressDialog) {
   EXPECT_TRUE(Stored("vsr_010203.bin") == image) << "the second copy must be whole";
   EXPECT_TRUE(notices.Notices().empty());
 }
+
+TEST_F(SimWindowTest, AnAnswerLostInEveryPassEndsAsACutThatWaitsForTheInstrument) {
+  // The run's third simulator loses the "A" of a stored data packet in every transfer.
+  const sRunSimulator unsure = FindRunSimulator("HALVEX_TEST_UNSURE_SIM");
+  if (!unsure.szSkipReason.empty()) GTEST_SKIP() << unsure.szSkipReason;
+  port = unsure.port;
+  store = unsure.store;
+  ASSERT_TRUE(WaitForInstrument(versions));
+  cNoticeRecorder notices;
+  cMainWindow window(LANGUAGE_BASE_ITALIAN);
+  ASSERT_TRUE(Connect(window));
+  window.Click(IDC_INSTALL);
+  ASSERT_TRUE(window.RunUntil([] { return installPackageState == INSTALL_RECONNECTING; }, kSlowMs));
+  EXPECT_EQ(IDD_WAIT_POWER_CYCLE, ShownStage());
+  EXPECT_EQ(Expected(LANGUAGE_BASE_ITALIAN, IDS_POWER_CYCLE_UNCERTAIN),
+            WindowText(GetDlgItem(hMessageDialog, IDC_WAIT_POWER_CYCLE_TEXT)));
+  EXPECT_TRUE(InteractiveRunFailed());
+  SwitchSimulatorOffAndOn();
+  ASSERT_TRUE(window.RunToRest(kSlowMs));
+  EXPECT_EQ(Fill(Expected(LANGUAGE_BASE_ITALIAN, IDS_STATUS_CUT_FAILED), {L"1.2.3"}),
+            window.Status());
+  EXPECT_TRUE(notices.Notices().empty()) << "the dialog says it, no box";
+}
