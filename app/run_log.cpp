@@ -170,7 +170,8 @@ std::string ReasonOfWindowRun() {
     if (image.passes == 0) return "image-unreadable";
     if (image.szResult == "uncertain") return "uncertain";
   }
-  return runLog.record.after.bKnown ? "done" : "no-return";
+  // Only a Cancel ends a window's wait for the instrument.
+  return runLog.record.after.bKnown ? "done" : "cancelled";
 }
 
 }  // namespace
