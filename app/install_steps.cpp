@@ -3,6 +3,7 @@
 #include "app/connections.h"
 #include "app/globals.h"
 #include "app/run_log.h"
+#include "app/transfer_cut.h"
 
 eTransferOutcome WaitCompletionStep() {
   if (installer.TransferFailed()) {
@@ -44,8 +45,9 @@ bool NextFileStep() {
 bool ExitInstallerStep(int& exitAttempts, bool bWaitForPort) {
   // The exit word is what makes the instrument leave its installer: a lost one is sent again.
   // One that was acknowledged is never repeated: after a stopped transfer the installer may
-  // have taken it for file data, and more would only add to the file.
-  if (!installer.ExitAcknowledged() && !installer.Exit()) {
+  // have taken it for file data, and more would only add to the file. After a cut transfer
+  // none is sent at all (see app/transfer_cut.h): the instrument is to be switched off and on.
+  if (!installer.ExitAcknowledged() && GetTransferCut() == CUT_NONE && !installer.Exit()) {
     if (bWaitForPort && installer.IsPortLost()) return false;
     if (++exitAttempts < MAX_EXIT_ATTEMPTS) return false;
   }

@@ -7,6 +7,7 @@
 #include "app/globals.h"
 #include "app/package_store.h"
 #include "app/run_record.h"
+#include "app/transfer_cut.h"
 #include "halvex_version.h"
 #include "platform/clock.h"
 #include "platform/serial_device.h"
@@ -269,7 +270,10 @@ void LogPortChange(ePortChange change) {
 void LogVersionCheck(const stVersionCheck& check) {
   if (!runLog.bOpen) return;
   ReadVersions(runLog.afterVersions);
-  if (check.result == VERSION_DIFFERS) SetReason("version-mismatch");
+  // After a cut transfer the version is only shown, not judged.
+  if (check.result == VERSION_DIFFERS && GetTransferCut() == CUT_NONE) {
+    SetReason("version-mismatch");
+  }
 }
 
 void LogRunReason(const char* szReason) {
@@ -306,6 +310,8 @@ bool EndRunLog(std::optional<int> exitStatus, const std::string& szMessage) {
   }
   if (!runLog.bAutomatic) exitStatus.reset();
   record.exitStatus = exitStatus;
+  // A last pass that was uncertain too: the image may hold a packet twice.
+  if (GetTransferCut() == CUT_UNCERTAIN) SetReason("uncertain");
   record.szReason = runLog.szReason;
   if (record.szReason.empty()) {
     record.szReason = exitStatus ? ReasonOfStatus(*exitStatus) : ReasonOfWindowRun();
