@@ -34,10 +34,11 @@ struct stRunLog {
   eInstallPackageState lastState = INSTALL_IDLE;
   eRunPhase phase = PHASE_NONE;
   int64_t ctPhaseStart = 0;
-  double phaseSeconds[PHASE_COUNT] = {};
+  int64_t phaseMs[PHASE_COUNT] = {};  // milliseconds, so that the sums print as read
   bool bPhaseReached[PHASE_COUNT] = {};
   bool bPortAway = false;
   int64_t ctPortLost = 0;
+  int64_t awayMs = 0;
   std::string szReason;                     // the run's first reason
   std::string szLastLine;                   // the last line that says something
   stRunInstrument afterVersions;            // the versions read after the return, if they were
@@ -47,8 +48,12 @@ struct stRunLog {
 std::string reportFile;
 stRunLog runLog;
 
-double SecondsSince(int64_t ctStart) {
-  return static_cast<double>(platform::GetMonotonicMs() - ctStart) / 1000.0;
+int64_t MsSince(int64_t ctStart) {
+  return platform::GetMonotonicMs() - ctStart;
+}
+
+double Seconds(int64_t ms) {
+  return static_cast<double>(ms) / 1000.0;
 }
 
 eRunPhase PhaseOf(eInstallPackageState state) {
@@ -77,7 +82,7 @@ eRunPhase PhaseOf(eInstallPackageState state) {
 void EnterPhase(eRunPhase phase) {
   if (phase == runLog.phase) return;
   if (runLog.phase != PHASE_NONE) {
-    runLog.phaseSeconds[runLog.phase] += SecondsSince(runLog.ctPhaseStart);
+    runLog.phaseMs[runLog.phase] += MsSince(runLog.ctPhaseStart);
   }
   runLog.phase = phase;
   runLog.ctPhaseStart = platform::GetMonotonicMs();
@@ -263,7 +268,7 @@ void LogPortChange(ePortChange change) {
     runLog.ctPortLost = platform::GetMonotonicMs();
   } else if (change == PORT_BACK && runLog.bPortAway) {
     runLog.bPortAway = false;
-    runLog.record.secondsAway += SecondsSince(runLog.ctPortLost);
+    runLog.awayMs += MsSince(runLog.ctPortLost);
   }
 }
 
@@ -298,12 +303,13 @@ bool EndRunLog(std::optional<int> exitStatus, const std::string& szMessage) {
   EnterPhase(PHASE_NONE);
   stRunRecord& record = runLog.record;
   record.endedMs = GetUtcMs();
-  if (runLog.bPortAway) record.secondsAway += SecondsSince(runLog.ctPortLost);
+  if (runLog.bPortAway) runLog.awayMs += MsSince(runLog.ctPortLost);
+  record.secondsAway = Seconds(runLog.awayMs);
   std::optional<double>* const phases[PHASE_COUNT] = {&record.phases.connect,
                                                       &record.phases.installerStart,
                                                       &record.phases.transfer, &record.phases.back};
   for (int i = 0; i < PHASE_COUNT; i++) {
-    if (runLog.bPhaseReached[i]) *phases[i] = runLog.phaseSeconds[i];
+    if (runLog.bPhaseReached[i]) *phases[i] = Seconds(runLog.phaseMs[i]);
   }
   for (stRunImage& image : record.images) {
     if (image.szResult == RESULT_SENDING) image.szResult = "cut";
