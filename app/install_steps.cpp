@@ -2,14 +2,17 @@
 
 #include "app/connections.h"
 #include "app/globals.h"
+#include "app/run_log.h"
 #include "app/transfer_cut.h"
 
 eTransferOutcome WaitCompletionStep() {
   if (installer.TransferFailed()) {
+    LogPassEnded(TRANSFER_FAILED);
     installPackageState = INSTALL_GETTING_NEXT_FILE;
     return TRANSFER_FAILED;
   }
   if (!installer.TransferComplete()) return TRANSFER_RUNNING;
+  LogPassEnded(TRANSFER_COMPLETE);
   installPackageState = GetScriptForFileType(fileType) != nullptr ? INSTALL_PREPARING_EXECUTE
                                                                   : INSTALL_GETTING_NEXT_FILE;
   return TRANSFER_COMPLETE;
@@ -64,10 +67,12 @@ ePortChange WatchPort(bool bRunning) {
   const bool bGone = installer.IsPortLost() || instrument.IsPortLost();
   if (!bLost && bGone) {
     bLost = true;
+    LogPortChange(PORT_LOST);
     return PORT_LOST;
   }
   if (bLost && !bGone && (installer.IsPortOpen() || instrument.IsPortOpen())) {
     bLost = false;
+    LogPortChange(PORT_BACK);
     return PORT_BACK;
   }
   return PORT_UNCHANGED;
