@@ -13,6 +13,7 @@
 #include "app/package_choice.h"
 #include "app/package_store.h"
 #include "app/preflight.h"
+#include "app/run_log.h"
 #include "app/transfer_cut.h"
 #include "platform/clock.h"
 
@@ -68,7 +69,9 @@ bool CheckPackage() {
     Fail(EXIT_INSTALL_FAILED);
     return false;
   }
-  if (RunPreflight(path, run.packagePath.c_str(), 0, run.mainCheck)) return true;
+  const bool bPassed = RunPreflight(path, run.packagePath.c_str(), 0, run.mainCheck);
+  LogImageChecked(run.packagePath, 0, run.mainCheck);
+  if (bPassed) return true;
   WriteOutput(run.mainCheck.szLine + "\r\n");
   Fail(EXIT_INSTALL_FAILED);
   return false;
@@ -93,6 +96,7 @@ void Connecting() {
                   szBaud);
     WriteOutput(szLine);
     instrument.UpdateVersions();
+    LogInstrumentIdentified();
     run.model = instrument.GetModel();
     if (CheckPackage()) {
       installPackageState = INSTALL_GETTING_PACKAGE;
@@ -148,6 +152,7 @@ void GettingFile() {
 void SendingFile() {
   if (BeginFileTransfer()) {
     if (fileType == 0) TraceImageSent(run.mainCheck);
+    LogPassBegun();
     run.ctLastAck = platform::GetMonotonicMs();
     installPackageState = INSTALL_WAITING_COMPLETION;
   } else {
@@ -299,6 +304,7 @@ bool UpdateAuto() {
   static bool bInstallerConnectedInProgress = false;
 
   const eInstallPackageState state = installPackageState;
+  LogRunState(state);
   if (state != INSTALL_WAITING_INSTALLER) bInstallerConnectedInProgress = false;
   // A cut transfer has a known end whether or not the instrument came back: it failed.
   ReportInstallStep(state, oldinstallPackageState,

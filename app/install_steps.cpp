@@ -3,6 +3,7 @@
 #include "app/connections.h"
 #include "app/globals.h"
 #include "app/package_store.h"
+#include "app/run_log.h"
 #include "app/transfer_cut.h"
 
 namespace {
@@ -34,16 +35,20 @@ const stFilePasses& GetFilePasses(int type) {
 
 eTransferOutcome WaitCompletionStep() {
   if (installer.TransferFailed()) {
+    LogPassEnded(TRANSFER_FAILED);
     installPackageState = INSTALL_GETTING_NEXT_FILE;
     return TRANSFER_FAILED;
   }
   if (!installer.TransferComplete()) return TRANSFER_RUNNING;
+  // The record learns whether the pass was uncertain before a next pass clears it.
+  LogPassEnded(TRANSFER_COMPLETE);
   stFilePasses& passes = PassesOf(fileType);
   passes.bUncertain = installer.TransferUncertain();
   if (passes.bUncertain) {
     // The end-of-file marker is out; the same file follows at once, before anything else.
     if (passes.passes < MAX_TRANSFER_PASSES && installer.InitializeTransfer(file_path, filename)) {
       passes.passes++;
+      LogPassBegun();
       return TRANSFER_AGAIN;
     }
     // The image may hold a packet twice: the instrument is to be switched off and on.
@@ -105,10 +110,12 @@ ePortChange WatchPort(bool bRunning) {
   const bool bGone = installer.IsPortLost() || instrument.IsPortLost();
   if (!bLost && bGone) {
     bLost = true;
+    LogPortChange(PORT_LOST);
     return PORT_LOST;
   }
   if (bLost && !bGone && (installer.IsPortOpen() || instrument.IsPortOpen())) {
     bLost = false;
+    LogPortChange(PORT_BACK);
     return PORT_BACK;
   }
   return PORT_UNCHANGED;

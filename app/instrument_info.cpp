@@ -7,6 +7,7 @@
 #include "app/globals.h"
 #include "app/package_choice.h"
 #include "app/package_store.h"
+#include "app/run_log.h"
 #include "app/store_listing.h"
 
 namespace {
@@ -34,6 +35,7 @@ std::string DescribeImage(const std::string& packagePath, int iFileType,
   stPreflight check;
   RunPreflight(path, packagePath.c_str(), iFileType, check);
   if (check.reason == PREFLIGHT_NO_IMAGE) return std::string();
+  LogImageChecked(packagePath, iFileType, check);
   std::string line = std::string(SHORT_FILE_TYPE[iFileType]) + " image: ";
   if (check.szFileName.empty()) return line + "(" + DescribeImageState(check) + ")\n";
   char szVersion[MAX_VERSION_TEXT];
@@ -66,7 +68,11 @@ int RunInstrumentInfo(const stCommandLine& options, std::string& text, std::stri
     return EXIT_COMMAND_LINE;
   }
   const unsigned port = static_cast<unsigned>(options.com.port);
-  if (!instrument.Connect(options.com.port, options.com.baud, false) || !instrument.IsConnected()) {
+  LogRunState(INSTALL_CONNECTING);
+  const bool bConnected =
+      instrument.Connect(options.com.port, options.com.baud, false) && instrument.IsConnected();
+  LogRunState(INSTALL_IDLE);
+  if (!bConnected) {
     char szLine[128];
     std::snprintf(szLine, sizeof(szLine), "Unable to connect to COM%u baud %s!\n", port,
                   GetBaudString(options.com.baud).c_str());
@@ -77,6 +83,7 @@ int RunInstrumentInfo(const stCommandLine& options, std::string& text, std::stri
     instrument.Disconnect();
     return EXIT_NO_CONNECTION;
   }
+  LogInstrumentIdentified();
   const char* const szVersions[FILE_TYPE_MAX] = {
       instrument.GetMainVersion(), instrument.GetGPIBVersion(), instrument.GetFPGAVersion()};
   text += std::string("Manufacturer: ") + instrument.GetManufacturer() + "\n";

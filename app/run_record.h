@@ -35,7 +35,10 @@ struct stRunImage {
   std::optional<uint64_t> size;
   std::string szSha256;  // of what was read and sent; empty: null
   int passes = 0;        // transfers of it begun
-  std::string szResult;  // e.g. "installed", "failed", "uncertain", "not-sent"
+  // "sent" (delivered, every packet answered), "uncertain" (delivered, but a packet went
+  // unanswered: it may hold one twice), "failed" (it could not be read whole while it was sent),
+  // "cut" (a pass that never ended: a time limit, Cancel), "not-sent"
+  std::string szResult;
 };
 
 // Seconds each phase took; a phase that was not reached is null.
@@ -61,7 +64,7 @@ struct stRunRecord {
   int portsLost = 0;
   double secondsAway = 0.0;  // the ports' time away, in all
   stRunPhases phases;
-  int exitStatus = 0;
+  std::optional<int> exitStatus;  // the program's; none for the window's installations: null
   std::string szReason;   // a stable code: "done", "preflight", "checksum", "uncertain", ...
   std::string szMessage;  // the last report line, in words (a line end is dropped)
 };

@@ -9,8 +9,6 @@
 #include <random>
 #include <sstream>
 
-#include "support/simulator.h"
-
 namespace bench {
 
 bool WriteImage(const std::string& path, uint64_t size, uint32_t seed) {
@@ -67,35 +65,49 @@ int64_t sInstallationResult::LineMs(const std::string& prefix) const {
   return -1;
 }
 
-sInstallationResult RunInstallation(const sInstallation& setup) {
-  sInstallationResult result;
-  cTempFolder folder;
-  const std::string image = "main_020105.bin";
-  if (!MakeStore(folder, "VSR450_bench.pkg", image, setup.imageSize, 20105)) return result;
+namespace {
+
+const char IMAGE[] = "main_020105.bin";
+
+}  // namespace
+
+bool cInstallationRun::Prepare(const sInstallation& runSetup) {
+  setup = runSetup;
+  if (!MakeStore(folder, "VSR450_bench.pkg", IMAGE, setup.imageSize, setup.seed)) return false;
   const std::string bin = ExecutableFolder();
-  const std::string log = folder.PathOf("sim.log");
-  std::vector<std::string> options = {"--log", log, "--model", "VSR450", "--main-version", "2.0.3"};
+  std::vector<std::string> options = {"--log",  folder.PathOf("sim.log"), "--model",
+                                      "VSR450", "--main-version",         "2.0.3"};
   options.insert(options.end(), setup.simOptions.begin(), setup.simOptions.end());
-  cTestSimulator simulator;
-  if (!simulator.StartTool(bin + "/halvex-sim", options)) return result;
-  std::vector<std::string> argv = {bin + "/halvex-installer", "-AUTO", "-PORT=COM1"};
+  simulator = std::make_unique<cTestSimulator>(setup.port);
+  bPrepared = simulator->StartTool(bin + "/halvex-sim", options);
+  return bPrepared;
+}
+
+bool cInstallationRun::Launch() {
+  if (!bPrepared) return false;
+  const std::string bin = ExecutableFolder();
+  const std::string port = std::to_string(setup.port);
+  std::vector<std::string> argv = {bin + "/halvex-installer", "-AUTO", "-PORT=COM" + port};
   argv.insert(argv.end(), setup.extraArguments.begin(), setup.extraArguments.end());
-  cChildProcess installer;
-  if (!installer.Start(argv, {{"HALVEX_COM1", simulator.GetPath()}}, folder.GetPath())) {
-    return result;
-  }
+  bStarted = installer.Start(argv, {{"HALVEX_COM" + port, simulator->GetPath()}}, folder.GetPath());
+  return bStarted;
+}
+
+sInstallationResult cInstallationRun::Finish() {
+  sInstallationResult result;
+  if (!bStarted) return result;
   result.bStarted = true;
   if (!installer.Wait(setup.timeoutMs)) installer.Kill();
-  simulator.Stop();
-  result.violations = simulator.Violations();
+  simulator->Stop();
+  result.violations = simulator->Violations();
   result.exitStatus = installer.GetExitStatus();
   result.elapsedMs = installer.GetElapsedMs();
   result.lines = installer.GetLines();
   result.out = installer.GetOut();
   result.usage = installer.GetUsage();
-  result.transcript = ReadTranscript(log);
-  result.bIdentical =
-      SameFileBytes(folder.PathOf("files/" + image), simulator.StoreDir() + "/" + image);
+  result.transcript = ReadTranscript(folder.PathOf("sim.log"));
+  result.bIdentical = SameFileBytes(folder.PathOf(std::string("files/") + IMAGE),
+                                    simulator->StoreDir() + "/" + IMAGE);
   const std::string sizeText = "(" + std::to_string(setup.imageSize) + ")";
   for (const sTranscriptLine& line : result.transcript) {
     if (line.mark != "<") continue;
@@ -109,6 +121,12 @@ sInstallationResult RunInstallation(const sInstallation& setup) {
     }
   }
   return result;
+}
+
+sInstallationResult RunInstallation(const sInstallation& setup) {
+  cInstallationRun run;
+  if (run.Prepare(setup)) run.Launch();
+  return run.Finish();
 }
 
 double ProcessCpuSeconds(pid_t pid) {

@@ -10,11 +10,14 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "support/process.h"
+#include "support/simulator.h"
 #include "support/temp_folder.h"
+#include "util/no_copy.h"
 
 namespace bench {
 
@@ -37,11 +40,13 @@ struct sTranscriptLine {
 };
 std::vector<sTranscriptLine> ReadTranscript(const std::string& path);
 
-// One automatic installation: a package store with an image of imageSize bytes in a scratch
-// folder, halvex-sim (from the executable's folder) with simOptions and a transcript, and
-// halvex-installer -AUTO -PORT=COM1 plus extraArguments.
+// One automatic installation: a package store with an image of imageSize bytes (drawn from
+// seed) in a scratch folder, halvex-sim (from the executable's folder) with simOptions and a
+// transcript, and halvex-installer -AUTO -PORT=COM<port> plus extraArguments.
 struct sInstallation {
   uint64_t imageSize = 0;
+  int port = 1;
+  uint32_t seed = 20105;
   std::vector<std::string> simOptions;
   std::vector<std::string> extraArguments;
   int64_t timeoutMs = 600000;
@@ -67,6 +72,25 @@ struct sInstallationResult {
 };
 
 sInstallationResult RunInstallation(const sInstallation& setup);
+
+// The same in steps, for installations that run side by side: Prepare lays out the store and
+// starts the simulator, Launch starts the installer, Finish waits for the installer's end, stops
+// the simulator and reads what came of it. Prepare sets HALVEX_COM<port> in this process, so
+// prepare them one after the other; Finish may run in a thread of its own per installation.
+class cInstallationRun : private cNoCopy {
+ public:
+  bool Prepare(const sInstallation& setup);
+  bool Launch();
+  sInstallationResult Finish();
+
+ private:
+  sInstallation setup;
+  cTempFolder folder;
+  std::unique_ptr<cTestSimulator> simulator;
+  cChildProcess installer;
+  bool bPrepared = false;
+  bool bStarted = false;
+};
 
 // CPU time (user + system) of a running process so far, in seconds; -1 when unreadable.
 double ProcessCpuSeconds(pid_t pid);

@@ -19,6 +19,7 @@ cHalvexInstrument::cHalvexInstrument()
       instrumentType(INSTRUMENT_UNKNOWN),
       mainVersion{0, 0, 0},
       szReply{},
+      szHandshakeReply{},
       szMainVersion{},
       szGPIBVersion{},
       szFPGAVersion{},
@@ -43,6 +44,7 @@ void cHalvexInstrument::Handshake() {
   comm = &serial;
   serial.Write("ID?");
   CopyText(szReply, serial.ReadStripTerm());
+  CopyText(szHandshakeReply, szReply);
   if (NamesMaker(szReply)) bConnected = true;
 }
 

@@ -11,12 +11,14 @@
 #include "app/package_choice.h"
 #include "app/package_store.h"
 #include "app/resources/resource.h"
+#include "app/run_log.h"
 #include "app/transfer_cut.h"
 #include "app/window/main_window.h"
 #include "app/window/package_view.h"
 #include "app/window/stage_dialogs.h"
 #include "app/window/status_bar.h"
 #include "app/window/window_globals.h"
+#include "app/window/window_record.h"
 #include "app/window/window_text.h"
 #include "platform/clock.h"
 
@@ -83,6 +85,7 @@ void SendingFile() {
   SetStatus(IDS_STATUS_SENDING_FILE);
   if (BeginFileTransfer()) {
     if (fileType == 0 && run.mainCheck.szFilePath == file_path) TraceImageSent(run.mainCheck);
+    LogPassBegun();
     installPackageState = INSTALL_WAITING_COMPLETION;
     return;
   }
@@ -214,6 +217,7 @@ void Reconnecting() {
 void BeginInteractiveRun(const char* szPackage, const stPreflight& mainCheck) {
   run = stWindowRun();
   run.mainCheck = mainCheck;
+  BeginWindowRecord(szPackage, mainCheck);
   ClearTransferCut();
   package[0] = '\0';
   pkg_path[0] = '\0';
@@ -225,6 +229,7 @@ void BeginInteractiveRun(const char* szPackage, const stPreflight& mainCheck) {
 bool Update() {
   const eInstallPackageState state = installPackageState;
   const eInstallPackageState old = oldinstallPackageState;
+  LogRunState(state);
   // A wait that the user cancelled ends without a verdict on the instrument.
   ReportInstallStep(state, old, run.bReconnected, run.bFailed);
   oldinstallPackageState = state;
@@ -238,6 +243,7 @@ bool Update() {
       if (bEntered && old != INSTALL_CONNECTING && !run.bReconnected && run.bFailed) {
         SetStatus(IDS_STATUS_FAILED);
       }
+      if (bEntered && old != INSTALL_CONNECTING) EndWindowRecord();
       break;
     case INSTALL_CONNECTING:
       break;

@@ -5,6 +5,7 @@
 #include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
+#include "app/run_log.h"
 #include "app/window/interactive_sequencer.h"
 #include "app/window/window_globals.h"
 #include "app/window/window_text.h"
@@ -45,6 +46,7 @@ void InitStage(HWND hwnd, const stStage& stage, int base) {
 }
 
 void Cancel(HWND hwnd, const stStage& stage) {
+  LogRunReason("cancelled");
   installPackageState = stage.onCancel;
   DestroyWindow(hwnd);
   if (!stage.bStopTransfer) return;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "support/packets.h"
@@ -46,6 +47,16 @@ class UncertainTransferTest : public ::testing::Test {
     return run->StartSimulator(options);
   }
 
+  // The run record of the image (-REPORT=run.json): its passes and result, and the run's reason.
+  std::string Recorded() const {
+    const nlohmann::json record =
+        nlohmann::json::parse(ReadWholeFile(run->FolderPath("run.json")), nullptr, false);
+    if (record.is_discarded() || record["images"].size() != 1) return "<no record>";
+    return std::to_string(record["images"][0]["passes"].get<int>()) + " " +
+           record["images"][0]["result"].get<std::string>() + " " +
+           record["reason"].get<std::string>();
+  }
+
   std::unique_ptr<cInstallRun> run;
 };
 
@@ -58,8 +69,9 @@ TEST_F(UncertainTransferTest, ALostAnswerSendsTheFileAgainWholeAndTheSecondPassC
   for (const sim::sSimFaults& faults : {lost, unplugged}) {
     SCOPED_TRACE(faults.unplugBeforeAck > 0 ? "unplugged before the answer" : "answer lost");
     ASSERT_TRUE(StartSimulator(faults));
-    const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
+    const stProcessResult result = run->Run({"-AUTO", run->PortArgument(), "-REPORT=run.json"});
     EXPECT_EQ(result.exitStatus, 0) << result.out << result.err;
+    EXPECT_EQ(Recorded(), "2 sent done");
     // The second pass follows the first's end at once, its progress from 0.
     EXPECT_NE(result.out.find(" Transfer 100.00%\r\n" + AgainLine(2) + " Transfer 0.00%\r\n"),
               std::string::npos)
@@ -87,9 +99,10 @@ TEST_F(UncertainTransferTest, AnAnswerLostInEveryPassEndsAfterTheThirdAsACutWith
   ASSERT_TRUE(StartSimulator(faults));
   // The instrument is to be switched off and on: with no exit word it never comes back here,
   // and the short limits end the wait.
-  const stProcessResult result =
-      run->Run({"-AUTO", run->PortArgument()}, {{"HALVEX_TEST_TIME_LIMIT_MS", "3000"}});
+  const stProcessResult result = run->Run({"-AUTO", run->PortArgument(), "-REPORT=run.json"},
+                                          {{"HALVEX_TEST_TIME_LIMIT_MS", "3000"}});
   EXPECT_EQ(result.exitStatus, 9) << result.out << result.err;
+  EXPECT_EQ(Recorded(), "3 uncertain uncertain");
   EXPECT_EQ(result.out.find("Done!"), std::string::npos) << result.out;
   EXPECT_EQ(result.out.find("Verified"), std::string::npos) << result.out;
   EXPECT_EQ(Count(result.out, AgainLine(2)), 1u) << result.out;

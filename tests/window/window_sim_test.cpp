@@ -6,17 +6,20 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
+#include "app/run_log.h"
 #include "app/window/interactive_sequencer.h"
 #include "app/window/status_bar.h"
 #include "app/window/window_globals.h"
 #include "app/window/window_text.h"
 #include "platform/clock.h"
+#include "platform/sha256.h"
 #include "support/packets.h"
 #include "support/simulator.h"
 #include "support/temp_folder.h"
@@ -65,6 +68,14 @@ class SimWindowTest : public ::testing::Test {
     image = RandomBytes(256 * 1024 + 77, 11);
     folder->WriteFile("files/vsr_010203.bin", image);
     ASSERT_TRUE(WaitForInstrument(versions)) << "the simulator does not answer on COM" << port;
+    SetRunReportFile("run.json");
+  }
+
+  void TearDown() override { SetRunReportFile(""); }
+
+  // The record of the installation ("-REPORT="), read back.
+  nlohmann::json Record() const {
+    return nlohmann::json::parse(ReadWholeFile("run.json"), nullptr, false);
   }
 
   // An instrument that an earlier case told to restart answers again once it is back.
@@ -278,6 +289,15 @@ TEST_F(SimWindowTest, InstallSendsTheImageAndRefreshesTheWindow) {
   EXPECT_TRUE(Stored("vsr_010203.bin") == image) << "the stored image differs";
   EXPECT_TRUE(notices.Notices().empty());
   EXPECT_TRUE(SaveScreenshot(window.Handle(), "main_installed_de"));
+
+  const nlohmann::json record = Record();
+  std::string sha256;
+  ASSERT_TRUE(platform::Sha256Hex(image.data(), image.size(), sha256));
+  EXPECT_EQ(record["reason"], "done");
+  EXPECT_TRUE(record["exit_status"].is_null()) << "the window's installation has no status";
+  EXPECT_EQ(record["images"][0]["sha256"], sha256);
+  EXPECT_EQ(record["instrument_after"]["versions"]["MAIN"], "1.2.3");
+  EXPECT_EQ(Utf8ToWide(record["message"].get<std::string>()), verified) << "the status bar's";
 }
 
 TEST_F(SimWindowTest, CancelDuringTheTransferWaitsForTheInstrumentToBeSwitchedOffAndOn) {
@@ -318,6 +338,11 @@ TEST_F(SimWindowTest, CancelDuringTheTransferWaitsForTheInstrumentToBeSwitchedOf
   ASSERT_NE(std::string::npos, exitWord) << traced;
   EXPECT_EQ(std::string::npos, traced.find("TX PKT", exitWord + 1)) << traced;
   EXPECT_NE(std::string::npos, traced.find("CMDSET HALVEX")) << traced;
+  // The record: cancelled, the pass cut, the instrument as it came back.
+  const nlohmann::json record = Record();
+  EXPECT_EQ(record["reason"], "cancelled");
+  EXPECT_EQ(record["images"][0]["result"], "cut");
+  EXPECT_EQ(record["instrument_after"]["versions"]["MAIN"], ToUtf8(versions[0]));
 }
 
 TEST_F(SimWindowTest, APackageThatFailsItsCheckIsRefusedAndTheInstrumentLeftAlone) {
