@@ -30,7 +30,11 @@ struct stAutoRun {
   int exitAttempts = 0;
   std::string model;        // the instrument's model, captured while connected
   std::string packagePath;  // the package chosen while the instrument was connected
-  stPreflight mainCheck;    // the check of its MAIN image
+  // The images to send, a bit 1 << file type each: MAIN alone, or with "-ALL" every image the
+  // package names; and the checks they passed.
+  bool bWholePackage = false;
+  unsigned typesToSend = 1u << 0;
+  stPreflight checks[FILE_TYPE_MAX];
 };
 
 stAutoRun run;
@@ -60,21 +64,38 @@ void RunOutOfTime(const char* what, int64_t limitMs, eInstallPackageState next) 
   installPackageState = next;
 }
 
-// Chooses the package and checks its MAIN image while the instrument is still in its command
-// interpreter: a package that cannot be installed never starts the installer. Silent when the
-// package passes; Getting file reports the choice as it always did.
+// Chooses the package and checks its MAIN image (with "-ALL" each image it names, in the order
+// they are sent) while the instrument is still in its command interpreter: a package that cannot
+// be installed never starts the installer. Silent when the package passes; Getting file reports
+// the choice as it always did. A refusal is a line for each image that failed.
 bool CheckPackage() {
   if (!ChooseRunPackage(path, chosen_pkg_settings, run.model, run.packagePath)) {
     WriteOutput("Unable to find valid package file!  Aborting ...\r\n");
     Fail(EXIT_INSTALL_FAILED);
     return false;
   }
-  const bool bPassed = RunPreflight(path, run.packagePath.c_str(), 0, run.mainCheck);
-  LogImageChecked(run.packagePath, 0, run.mainCheck);
+  run.typesToSend = 0;
+  bool bPassed = true;
+  for (int type = run.bWholePackage ? FILE_TYPE_MAX - 1 : 0; type >= 0; type--) {
+    stPreflight& check = run.checks[type];
+    const bool bImagePassed = RunPreflight(path, run.packagePath.c_str(), type, check);
+    // A GPIB or FPGA image the package does not name is not sent; MAIN always is.
+    if (type > 0 && check.reason == PREFLIGHT_NO_IMAGE) continue;
+    LogImageChecked(run.packagePath, type, check);
+    if (bImagePassed) {
+      run.typesToSend |= 1u << type;
+    } else {
+      WriteOutput(check.szLine + "\r\n");
+      bPassed = false;
+    }
+  }
   if (bPassed) return true;
-  WriteOutput(run.mainCheck.szLine + "\r\n");
   Fail(EXIT_INSTALL_FAILED);
   return false;
+}
+
+bool IsToBeSent(int type) {
+  return type >= 0 && type < FILE_TYPE_MAX && (run.typesToSend & (1u << type)) != 0;
 }
 
 void Connecting() {
@@ -120,7 +141,9 @@ void Connecting() {
 }
 
 void GettingPackage() {
-  fileType = 0;
+  // The highest file type first.
+  fileType = FILE_TYPE_MAX - 1;
+  while (fileType > 0 && !IsToBeSent(fileType)) fileType--;
   installPackageState = INSTALL_WAITING_INSTALLER;
   if (instrument.IsConnected()) {
     instrument.StartInstaller();
@@ -137,10 +160,11 @@ void GettingFile() {
     WriteOutput("Last Package:" + run.packagePath + "\r\n");
     szFormat = "Using latest file : %s\r\n";
   }
-  if (fileType == 0) {
+  if (IsToBeSent(fileType)) {
     // The image that passed the check.
-    std::snprintf(filename, sizeof(filename), "%s", run.mainCheck.szFileName.c_str());
-    std::snprintf(file_path, sizeof(file_path), "%s", run.mainCheck.szFilePath.c_str());
+    const stPreflight& check = run.checks[fileType];
+    std::snprintf(filename, sizeof(filename), "%s", check.szFileName.c_str());
+    std::snprintf(file_path, sizeof(file_path), "%s", check.szFilePath.c_str());
   } else {
     // A name that is missing, cut or would leave the files folder leaves filename empty.
     ReadPackageImage(path, run.packagePath.c_str(), fileType, filename, file_path);
@@ -151,7 +175,7 @@ void GettingFile() {
 
 void SendingFile() {
   if (BeginFileTransfer()) {
-    if (fileType == 0) TraceImageSent(run.mainCheck);
+    if (IsToBeSent(fileType)) TraceImageSent(run.checks[fileType]);
     LogPassBegun();
     run.ctLastAck = platform::GetMonotonicMs();
     installPackageState = INSTALL_WAITING_COMPLETION;
@@ -250,40 +274,49 @@ void ReportPort() {
 
 // " (sent 2 times: an answer was lost in the first)" after an image that needed more than one
 // pass; empty after one.
-std::string PassesNote() {
-  const int passes = GetFilePasses(0).passes;
+std::string PassesNote(int type) {
+  const int passes = GetFilePasses(type).passes;
   if (passes <= 1) return "";
   return " (sent " + std::to_string(passes) + " times: an answer was lost in the " +
          (passes == 2 ? "first" : "first two") + ")";
 }
 
-// The instrument is back after a run that delivered its image: is it running that image?
-void CheckVersion() {
-  const stVersionCheck check = CheckInstrumentVersion(instrument, filename);
+// The line of the check of one image sent.
+std::string VersionLine(int type, const std::string& szImage, const stVersionCheck& check) {
+  const std::string szType = SHORT_FILE_TYPE[type];
   const std::string szReported = check.szReported.empty() ? "none" : check.szReported;
-  std::string line;
   switch (check.result) {
     case VERSION_VERIFIED:
-      line = "Verified: the instrument runs MAIN version " + check.szExpected + " of " + filename +
-             PassesNote() + ".\r\n";
-      break;
+      return "Verified: the instrument runs " + szType + " version " + check.szExpected + " of " +
+             szImage + PassesNote(type) + ".\r\n";
     case VERSION_DIFFERS:
-      line = "The instrument reports MAIN version " + szReported + ", not " + check.szExpected +
-             " of " + filename + "!\r\n";
       Fail(EXIT_VERSION_DIFFERS);
-      break;
+      return "The instrument reports " + szType + " version " + szReported + ", not " +
+             check.szExpected + " of " + szImage + "!\r\n";
     case VERSION_UNCHECKED:
-      line = std::string("The image name ") + filename +
-             " carries no version: the instrument's MAIN version (" + szReported +
-             ") could not be checked.\r\n";
       break;
   }
-  WriteOutput(line);
+  return "The image name " + szImage + " carries no version: the instrument's " + szType +
+         " version (" + szReported + ") could not be checked.\r\n";
+}
+
+// The instrument is back after a run that delivered its images: is it running them? A line for
+// each, in the order they were sent.
+void CheckVersions() {
+  std::string szImages[FILE_TYPE_MAX];
+  for (int type = 0; type < FILE_TYPE_MAX; type++) {
+    if (IsToBeSent(type)) szImages[type] = run.checks[type].szFileName;
+  }
+  stVersionCheck checks[FILE_TYPE_MAX];
+  CheckInstrumentVersions(instrument, szImages, checks);
+  for (int type = FILE_TYPE_MAX - 1; type >= 0; type--) {
+    if (!szImages[type].empty()) WriteOutput(VersionLine(type, szImages[type], checks[type]));
+  }
 }
 
 void Reconnecting() {
   if (instrument.Reconnect()) {
-    if (!run.bFailed) CheckVersion();
+    if (!run.bFailed) CheckVersions();
     installPackageState = INSTALL_IDLE;
   } else if (platform::GetMonotonicMs() - run.ctStateStart > limits.instrumentReturnMs) {
     run.bInstrumentBack = false;
@@ -350,7 +383,8 @@ bool UpdateAuto() {
       if (!ExecuteStep()) InstallerWaitTooLong();
       break;
     case INSTALL_GETTING_NEXT_FILE:
-      if (!NextFileStep()) InstallerWaitTooLong();
+      // After an image that failed the rest is not sent.
+      if (!NextFileStep(run.bFailed ? 0u : run.typesToSend)) InstallerWaitTooLong();
       break;
     case INSTALL_REBOOTING:
       Rebooting();
@@ -368,6 +402,10 @@ bool UpdateAuto() {
 
 void SetAutoLimits(const stAutoLimits& newLimits) {
   limits = newLimits;
+}
+
+void SetAutoWholePackage(bool bWholePackage) {
+  run.bWholePackage = bWholePackage;
 }
 
 bool AutoSequencerAtRest() {

@@ -20,6 +20,10 @@ constexpr stAutoLimits DEFAULT_AUTO_LIMITS = {2 * 60 * 1000, 2 * 60 * 1000, 5 * 
 // The limits of the run that follows; the run starts with DEFAULT_AUTO_LIMITS.
 void SetAutoLimits(const stAutoLimits& limits);
 
+// With "-ALL" (bWholePackage) the run sends every image the package names, FPGA, GPIB, then MAIN,
+// each followed by its script; otherwise only MAIN. Set before the run.
+void SetAutoWholePackage(bool bWholePackage);
+
 // One step of the automatic installation; always true.
 bool UpdateAuto();
 

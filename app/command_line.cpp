@@ -102,6 +102,9 @@ stCommandLine ReadCommandLine(const std::vector<platform::stArgument>& arguments
       } else if (text.find("-INFO") != std::string::npos) {
         options.bInfo = true;
         bOther = true;
+      } else if (text.find("-ALL") != std::string::npos) {
+        options.bAll = true;
+        bOther = true;
       }
     }
     if (bOther) options.otherOptions.push_back(text);

@@ -15,6 +15,15 @@ std::string FormatVersion(const sVersion& version) {
   return szText;
 }
 
+// A reply without a MAIN version is asked again.
+bool AskVersions(cHalvexInstrument& instrument) {
+  bool bReported = false;
+  for (int i = 0; i < VERSION_QUERY_ATTEMPTS && !bReported; ++i) {
+    bReported = instrument.UpdateVersions();
+  }
+  return bReported;
+}
+
 }  // namespace
 
 stVersionCheck CheckInstalledVersion(const char* szImageName, bool bReported,
@@ -40,12 +49,23 @@ stVersionCheck CheckInstalledVersion(const char* szImageName, bool bReported,
 }
 
 stVersionCheck CheckInstrumentVersion(cHalvexInstrument& instrument, const char* szImageName) {
-  bool bReported = false;
-  for (int i = 0; i < VERSION_QUERY_ATTEMPTS && !bReported; ++i) {
-    bReported = instrument.UpdateVersions();
-  }
+  const bool bReported = AskVersions(instrument);
   const stVersionCheck check =
       CheckInstalledVersion(szImageName, bReported, instrument.GetMainVersion());
   LogVersionCheck(check);
   return check;
+}
+
+void CheckInstrumentVersions(cHalvexInstrument& instrument,
+                             const std::string (&szImageNames)[FILE_TYPE_MAX],
+                             stVersionCheck (&checks)[FILE_TYPE_MAX]) {
+  const bool bReported = AskVersions(instrument);
+  const char* const szVersions[FILE_TYPE_MAX] = {
+      instrument.GetMainVersion(), instrument.GetGPIBVersion(), instrument.GetFPGAVersion()};
+  for (int type = 0; type < FILE_TYPE_MAX; type++) {
+    checks[type] = stVersionCheck();
+    if (szImageNames[type].empty()) continue;
+    checks[type] = CheckInstalledVersion(szImageNames[type].c_str(), bReported, szVersions[type]);
+    LogVersionCheck(checks[type]);
+  }
 }

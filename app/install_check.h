@@ -1,9 +1,11 @@
-// The check after an installation: does the instrument that came back run the MAIN version the
-// installed image's name carries?
+// The check after an installation: does the instrument that came back run the version the
+// installed image's name carries (MAIN; with "-ALL" also GPIB and FPGA)?
 #ifndef HALVEX_APP_INSTALL_CHECK_H
 #define HALVEX_APP_INSTALL_CHECK_H
 
 #include <string>
+
+#include "app/package_store.h"
 
 enum eVersionCheck : int {
   VERSION_VERIFIED = 0,  // the instrument reports the image's version
@@ -29,5 +31,12 @@ class cHalvexInstrument;
 // again, up to VERSION_QUERY_ATTEMPTS times) and compares its MAIN version with szImageName's.
 constexpr int VERSION_QUERY_ATTEMPTS = 3;
 stVersionCheck CheckInstrumentVersion(cHalvexInstrument& instrument, const char* szImageName);
+
+// The same for the images of several file types, with one question: checks[type] compares the
+// instrument's version of that type ("MAIN:", "GPIB:", "FPGA:") with szImageNames[type]'s; a
+// type whose name is empty is not checked (left VERSION_UNCHECKED, nothing expected).
+void CheckInstrumentVersions(cHalvexInstrument& instrument,
+                             const std::string (&szImageNames)[FILE_TYPE_MAX],
+                             stVersionCheck (&checks)[FILE_TYPE_MAX]);
 
 #endif

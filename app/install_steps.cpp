@@ -74,13 +74,15 @@ bool ExecuteStep() {
   return true;
 }
 
-bool NextFileStep() {
-  if (fileType <= 0) {
+bool NextFileStep(unsigned typesToSend) {
+  int next = fileType - 1;
+  while (next >= 0 && (typesToSend & (1u << next)) == 0) next--;
+  if (next < 0) {
     installPackageState = INSTALL_REBOOTING;
     return true;
   }
   if (!installer.IsRunning()) return false;
-  fileType--;
+  fileType = next;
   installPackageState = INSTALL_GETTING_FILE;
   return true;
 }

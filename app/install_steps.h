@@ -5,6 +5,8 @@
 #ifndef HALVEX_APP_INSTALL_STEPS_H
 #define HALVEX_APP_INSTALL_STEPS_H
 
+#include "app/package_store.h"
+
 // The exit word is sent again when it is not acknowledged, at most this often.
 constexpr int MAX_EXIT_ATTEMPTS = 3;
 
@@ -48,9 +50,10 @@ bool PrepareExecuteStep();
 // Getting next file follows.
 bool ExecuteStep();
 
-// Getting next file: after the last file Rebooting follows; otherwise, once the installer
-// answers, Getting file with the next file type.
-bool NextFileStep();
+// Getting next file: once the installer answers, Getting file with the next lower file type of
+// typesToSend (a bit 1 << type each; every type when not given); Rebooting when there is none.
+constexpr unsigned ALL_FILE_TYPES = (1u << FILE_TYPE_MAX) - 1;
+bool NextFileStep(unsigned typesToSend = ALL_FILE_TYPES);
 
 // Rebooting: sends the exit word; once it is acknowledged, or after MAX_EXIT_ATTEMPTS tries
 // (counted in exitAttempts, which the caller sets to 0 when the state is entered), the port is

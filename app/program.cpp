@@ -64,6 +64,7 @@ eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, in
   if (bConsole) installer.SetConsole(true);
   chosen_com_settings = options.com;
   chosen_pkg_settings = options.pkg;
+  SetAutoWholePackage(options.bAll);
 
   // The window shows notices in message boxes; an unattended run never waits for a user, so
   // there every notice is a line on standard error.

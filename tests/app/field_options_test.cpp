@@ -50,6 +50,14 @@ TEST(FieldOptions, TheyAreLookedForAfterEveryEarlierOption) {
   EXPECT_FALSE(taken.bInfo);
   EXPECT_TRUE(taken.bPorts);
   EXPECT_TRUE(taken.bHelp);
+
+  // "-ALL" comes last, an option like -INFO (so -LIST refuses it).
+  const stCommandLine all = Read({"p", "-ALL", "-INFO-ALL", "-PKG=-ALL"});
+  EXPECT_TRUE(all.bAll);
+  EXPECT_TRUE(all.bInfo);
+  EXPECT_EQ(all.pkg.packageFile.substr(9), "-ALL.pkg");
+  EXPECT_EQ(all.otherOptions.size(), 3u);
+  EXPECT_FALSE(Read({"p", "-LIST-ALL", "-AUTO-ALL"}).bAll);
 }
 
 #ifdef _WIN32
