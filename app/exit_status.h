@@ -23,14 +23,16 @@
   ROW(EXIT_NO_CONNECTION, 3,                                                                      \
       "no connection: the instrument did not answer on the port (also -INFO)")                    \
   ROW(EXIT_INSTALL_FAILED, 4,                                                                     \
-      "the package cannot be installed: none for the model, or its MAIN image is\n"              \
-      "missing, unreadable, too large, outside files or does not match its sha256\n"             \
-      "(the instrument was left as it is); or the transfer failed")                              \
+      "the package cannot be installed: none for the model, or its MAIN image\n"                \
+      "(with -ALL any image it names) is missing, unreadable, too large, outside\n"              \
+      "files or does not match its sha256 (the instrument was left as it is); or a\n"            \
+      "transfer failed")                                                                          \
   ROW(EXIT_TIME_LIMIT, 5,                                                                         \
       "a time limit ran out (installer start 2 min, 2 min without an acknowledged\n"             \
       "packet, instrument return 5 min)")                                                         \
   ROW(EXIT_VERSION_DIFFERS, 6,                                                                    \
-      "the instrument reports another MAIN version than the installed image's name")              \
+      "the instrument reports another MAIN version than the installed image's name\n"            \
+      "(with -ALL: another MAIN, GPIB or FPGA version than an image sent)")                       \
   ROW(EXIT_TRACE_FILE, 7,                                                                         \
       "-TRACE= or -REPORT= names no usable file: an empty name, a folder, or a\n"                \
       "file in a folder that does not exist (or, for -REPORT=, where no file can\n"              \

@@ -35,7 +35,7 @@ std::string GetVersionText() {
 
 std::string GetUsageText() {
   return "Usage: halvex-installer -AUTO -PORT=COM<n> [-BAUD=<rate>] [-PKG=<package>]\n"
-         "                        [-TRACE=<file>] [-REPORT=<file>] [-CONSOLE]\n"
+         "                        [-TRACE=<file>] [-REPORT=<file>] [-CONSOLE] [-ALL]\n"
          "       halvex-installer -INFO -PORT=COM<n> [-BAUD=<rate>] [-PKG=<package>]\n"
          "                        [-TRACE=<file>] [-REPORT=<file>]\n"
          "       halvex-installer -PORTS | -LIST | --version | --help\n"
@@ -71,6 +71,10 @@ std::string GetUsageText() {
          "  -INFO           show the instrument (identification and versions) and the\n"
          "                  package an automatic run would install on it; installs\n"
          "                  nothing\n"
+         "  -ALL            with -AUTO: install every image the package names, FPGA,\n"
+         "                  GPIB, then MAIN (each script after its image), each checked\n"
+         "                  before the installer starts and verified after the return;\n"
+         "                  without it only MAIN (the window always installs MAIN)\n"
          "\n"
          "On Linux COM<n> is the device in HALVEX_COM<n>, else /dev/ttyS<n-1>:\n"
          "  HALVEX_COM1=/dev/ttyUSB0 halvex-installer -AUTO -PORT=COM1\n"
