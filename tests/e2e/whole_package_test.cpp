@@ -30,17 +30,17 @@ class WholePackageTest : public ::testing::Test {
   // The package's "files" section names MAIN and these.
   void AddPackage(const std::string& others) { run->AddPackage("VSR450_A.pkg", MAIN, others); }
 
-  bool StartSimulator(int loseAckAfterStore = 0) {
+  bool StartSimulator(const sim::sSimFaults& faults = sim::sSimFaults()) {
     sim::sSimOptions options;
     options.installerStartMs = 200;
     options.bootMs = 300;
     options.szMainVersion = "2.0.3";
-    options.faults.loseAckAfterStore = loseAckAfterStore;
+    options.faults = faults;
     return run->StartSimulator(options);
   }
 
-  stProcessResult RunAll() {
-    return run->Run({"-AUTO", run->PortArgument(), "-ALL", "-REPORT=run.json"});
+  stProcessResult RunAll(const tEnvironment& environment = {}) {
+    return run->Run({"-AUTO", run->PortArgument(), "-ALL", "-REPORT=run.json"}, environment);
   }
 
   // The state lines (those that begin with a blank), without the progress lines.
@@ -151,7 +151,9 @@ TEST_F(WholePackageTest, ATypeThePackageDoesNotNameIsSkipped) {
 // here, as the package names no FPGA image) is sent again, whole, before its script.
 TEST_F(WholePackageTest, AnUncertainGpibTransferIsSentAgainBeforeItsScript) {
   AddPackage("gpib=" + GPIB + "\r\n");
-  ASSERT_TRUE(StartSimulator(1));
+  sim::sSimFaults faults;
+  faults.loseAckAfterStore = 1;
+  ASSERT_TRUE(StartSimulator(faults));
   const stProcessResult result = RunAll();
   EXPECT_EQ(result.exitStatus, 0) << result.out << result.err;
   const size_t again = result.out.find("Sending the file again (pass 2 of 3)");
@@ -164,6 +166,24 @@ TEST_F(WholePackageTest, AnUncertainGpibTransferIsSentAgainBeforeItsScript) {
   EXPECT_EQ(StoredNames(), (std::vector<std::string>{GPIB, GPIB, MAIN}));
   EXPECT_EQ(run->Simulator().GetRecords().GetScripts(), std::vector<std::string>{"ainst.gpib"});
   ExpectStoredIntact({GPIB, MAIN});
+}
+
+// After a cut (here the FPGA image uncertain in every pass) the installer is sent nothing more:
+// no script, no question before a next image, no further image, no exit word.
+TEST_F(WholePackageTest, AnImageCutShortEndsTheSending) {
+  AddPackage("gpib=" + GPIB + "\r\nfpga=" + FPGA + "\r\n");
+  sim::sSimFaults faults;
+  faults.loseAckAfterStore = 1;
+  faults.bLoseAckEveryTransfer = true;
+  ASSERT_TRUE(StartSimulator(faults));
+  const stProcessResult result = RunAll({{"HALVEX_TEST_TIME_LIMIT_MS", "3000"}});
+  EXPECT_EQ(result.exitStatus, 9) << result.out << result.err;
+  EXPECT_EQ(StoredNames(), (std::vector<std::string>{FPGA, FPGA, FPGA}));
+  const sim::cSimRecorder& records = run->Simulator().GetRecords();
+  EXPECT_TRUE(records.GetScripts().empty());
+  EXPECT_EQ(records.GetCounts().reboots, 0) << "no exit word";
+  EXPECT_EQ(result.out.find("Using latest file : " + run->ImagePath(GPIB)), std::string::npos)
+      << result.out;
 }
 
 // Every image the package names is checked before "INSTALL": one that fails keeps the installer
