@@ -37,7 +37,7 @@ void SetText(char* szBuffer, const char* szText) {
 }  // namespace
 
 cNetworkClient::cNetworkClient()
-    : szAddress{0}, nPort(0), bErrorOccurred(false), szErrorString{0}, bConnected(false) {}
+    : bErrorOccurred(false), szErrorString{0}, bConnected(false), szAddress{0}, nPort(0) {}
 
 cNetworkClient::~cNetworkClient() {
   Disconnect();

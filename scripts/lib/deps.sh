@@ -20,7 +20,7 @@ install_deps() {
   local packages="" set
   for set in "$@"; do
     case $set in
-      native) packages="$packages cmake ninja-build g++ make googletest python3 socat coreutils" ;;
+      native) packages="$packages cmake ninja-build g++ make googletest python3 socat coreutils ser2net" ;;
       windows) packages="$packages g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb imagemagick socat python3 locales" ;;
       fuzz) packages="$packages clang libclang-rt-14-dev" ;;
       # The Debian package's library dependencies (dpkg-shlibdeps) and the man page check.

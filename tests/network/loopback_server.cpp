@@ -56,8 +56,8 @@ intptr_t ListenOnLoopback(unsigned* port, bool bIpv6 = false) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address6.sin6_family = AF_INET6;
   address6.sin6_addr = in6addr_loopback;
-  sockaddr* bound = bIpv6 ? reinterpret_cast<sockaddr*>(&address6)
-                          : reinterpret_cast<sockaddr*>(&address);
+  sockaddr* bound =
+      bIpv6 ? reinterpret_cast<sockaddr*>(&address6) : reinterpret_cast<sockaddr*>(&address);
   socklen_t length = bIpv6 ? sizeof(address6) : sizeof(address);
   if (bind(static_cast<tSocket>(s), bound, length) != 0 ||
       listen(static_cast<tSocket>(s), 4) != 0 ||
