@@ -3,6 +3,8 @@
 #   COM1 <-> COM2  the two ends of one pty pair (HALVEX_TEST_LOOP=1,2)
 #   COM3           halvex-sim with its store in a fresh folder (HALVEX_TEST_SIM_COM=3,
 #                  HALVEX_TEST_SIM_STORE=the folder as a Windows path)
+#   network suite: ser2net in front of that simulator, an rfc2217 accepter on a free port of
+#                  127.0.0.1 (HALVEX_TEST_SER2NET_PORT)
 # and an X server for the suites that make windows. Writes results/wine-<suite>.xml.
 set -u -o pipefail
 RESULTS=${1:?results folder}
@@ -33,6 +35,24 @@ Xvfb ":$DISPLAY_NUMBER" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=":$DISPLAY_NUMBER"
 
+# Starts ser2net serving a device on a free port of 127.0.0.1 (rfc2217); prints the port once it
+# listens, after the pid in $SER2NET_PID_FILE.
+start_ser2net() { # start_ser2net device folder
+  local device=$1 folder=$2 port
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  printf '%%YAML 1.1\n---\nconnection: &line\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%s\n  connector: serialdev,%s,57600n81,local\n  options:\n    kickolduser: true\n' \
+    "$port" "$device" >"$folder/ser2net.yaml"
+  ser2net -n -d -u -c "$folder/ser2net.yaml" -P "$folder/ser2net.pid" >"$folder/ser2net.log" 2>&1 &
+  echo $! >"$SER2NET_PID_FILE"
+  local hex tries=100
+  hex=$(printf '0100007F:%04X' "$port")
+  while ! awk -v local="$hex" '$2 == local && $4 == "0A" { found = 1 } END { exit !found }' /proc/net/tcp &&
+    [ "$tries" -gt 0 ]; do sleep 0.05; tries=$((tries - 1)); done
+  [ "$tries" -gt 0 ] && echo "$port"
+}
+PATH=$PATH:/usr/sbin
+SER2NET_PID_FILE=$WORK/ser2net.pid.last
+
 status=0
 for exe in "$WIN_BUILD"/bin/*_tests.exe; do
   [ -e "$exe" ] || continue
@@ -50,6 +70,13 @@ for exe in "$WIN_BUILD"/bin/*_tests.exe; do
     fi
   fi
   suite_env=()
+  if [ "$suite" = network_tests ] && [ ${#sim_env[@]} -gt 0 ]; then
+    mkdir -p "$WORK/ser2net"
+    if port=$(start_ser2net "$PORTS_DIR/com3" "$WORK/ser2net"); then
+      suite_env=("HALVEX_TEST_SER2NET_PORT=$port")
+    fi
+    peers+=("$(cat "$SER2NET_PID_FILE")")
+  fi
   if [ "$suite" = window_tests ]; then
     # The window starts in the user's language; its pictures go to build-win/screenshots.
     shots=$WIN_BUILD/screenshots
