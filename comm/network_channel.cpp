@@ -35,6 +35,8 @@ cNetworkChannel::cNetworkChannel()
     : baud(BAUD_57600),
       bLost(false),
       ctReopenTime(0),
+      bUnflushed(false),
+      ctLineFree(0),
       bPurgeUnanswered(false),
       receivedAt(0),
       chunk(RECEIVE_CHUNK) {}
@@ -102,6 +104,7 @@ bool cNetworkChannel::Open(bool bShowError, int connectTimeoutMs) {
   openFailure.clear();
   DropReceived();
   codec.Reset();
+  bUnflushed = false;
   bPurgeUnanswered = false;
   switch (platform::StartSockets()) {
     case platform::SOCKETS_STARTED:
@@ -350,6 +353,11 @@ bool cNetworkChannel::Recover() {
 bool cNetworkChannel::Disconnect() {
   bLost = false;
   if (!bConnected) return false;
+  Flush();
+  if (!bConnected) {
+    bLost = false;
+    return true;
+  }
   // The server reads the end of the stream and closes its own end, which leaves its port free
   // for the next connection; and with nothing unread the close is no reset, which could drop
   // what was sent last.
@@ -387,9 +395,16 @@ bool cNetworkChannel::SendData(const char* data, int n) {
     bytes = outgoing.data();
     length = static_cast<int>(outgoing.size());
   }
-  if (sock.Send(bytes, length) == length) return true;
-  LoseConnection();
-  return false;
+  if (sock.Send(bytes, length) != length) {
+    LoseConnection();
+    return false;
+  }
+  // 10 bits a byte on the line.
+  const int64_t ctNow = platform::GetMonotonicMs();
+  const unsigned rate = GetBaudRate(baud) > 0 ? GetBaudRate(baud) : 9600;
+  ctLineFree = (ctLineFree > ctNow ? ctLineFree : ctNow) + (int64_t(n) * 10000 + rate - 1) / rate;
+  bUnflushed = true;
+  return true;
 }
 
 bool cNetworkChannel::Write(const char* text) {
@@ -424,6 +439,35 @@ bool cNetworkChannel::WriteN(const char* data, int n) {
 }
 
 bool cNetworkChannel::Flush() {
+  if (!bConnected || !bUnflushed) return true;
+  bUnflushed = false;
+  if (port.mode == NETWORK_RFC2217) {
+    // The question for the current speed (SET-BAUDRATE 0) is answered once the server has
+    // taken everything sent before it. Data that comes meanwhile stays for the next read.
+    codec.ClearReplies();
+    std::string question;
+    cTelnetCodec::SetBaudRate(0, question);
+    const int length = static_cast<int>(question.size());
+    if (sock.Send(question.data(), length) != length) {
+      LoseConnection();
+      return true;
+    }
+    const int64_t ctDeadline = platform::GetMonotonicMs() + NETWORK_FLUSH_TIMEOUT_MS;
+    for (;;) {
+      bool bAnswered = false;
+      for (const stComPortReply& reply : codec.Replies()) {
+        bAnswered = bAnswered || reply.command == COM_SET_BAUDRATE;
+      }
+      const int64_t left = ctDeadline - platform::GetMonotonicMs();
+      if (bAnswered || left <= 0) break;
+      if (Take(static_cast<int>(left)) < 0) {
+        LoseConnection();
+        return true;
+      }
+    }
+  }
+  const int64_t wait = ctLineFree + NETWORK_FLUSH_MARGIN_MS - platform::GetMonotonicMs();
+  if (wait > 0) platform::SleepMs(static_cast<unsigned>(wait));
   return true;
 }
 

@@ -39,6 +39,10 @@ constexpr int NETWORK_SETTINGS_TIMEOUT_MS = 3000;
 constexpr int NETWORK_PURGE_TIMEOUT_MS = 1000;
 // Time Disconnect waits for the server to close its end after the program closed its own.
 constexpr int NETWORK_CLOSE_TIMEOUT_MS = 1000;
+// Flush: time for the server's answer that shows it has everything sent before, and the time
+// its line is given beyond the bytes' own line time.
+constexpr int NETWORK_FLUSH_TIMEOUT_MS = 1000;
+constexpr int NETWORK_FLUSH_MARGIN_MS = 100;
 // A lost connection is opened again at most this often; Recover() sleeps at most a slice.
 constexpr int64_t NETWORK_REOPEN_INTERVAL_MS = 2000;
 constexpr unsigned NETWORK_WAIT_SLICE_MS = 200;
@@ -55,7 +59,8 @@ class cNetworkChannel : public cNetworkClient {
   bool Initialize(const stNetworkPort& port, eBaud baud, bool bShowError);
   bool Initialize(const char* host, unsigned port, eNetworkMode mode, eBaud baud, bool bShowError);
 
-  // Closes the connection (the server reads its end first); a lost one stops waiting.
+  // Closes the connection, after a Flush when something was written since the last one (the
+  // server reads the end of the connection first); a lost one stops waiting.
   bool Disconnect() override;
   // Open: true at once. Closed: opens it with the last settings, the failure shown once; then
   // the port counts as lost and later attempts are quiet until it opens.
@@ -64,7 +69,10 @@ class cNetworkChannel : public cNetworkClient {
   // Sends the text and CR LF; a line of more than 255 characters is refused whole.
   bool Write(const char* text) override;
   bool WriteN(const char* data, int n) override;
-  // The bytes are with the server once sent: always true.
+  // Waits until what was written has left the server's line: the server has received it
+  // (rfc2217: it answers a question sent behind it) and the line has had the time the bytes
+  // need at the rate, and a margin. A server closes its line when the connection ends and
+  // drops what it has not sent yet. Always true.
   bool Flush() override;
   // The next non-empty line with its CR LF, in a buffer that the next Read overwrites; on
   // failure the error text itself ("Ethernet not initialized" on a closed channel).
@@ -120,6 +128,8 @@ class cNetworkChannel : public cNetworkClient {
   eBaud baud;
   bool bLost;
   int64_t ctReopenTime;   // the loss or the last attempt to open the connection again
+  bool bUnflushed;        // written since the last Flush
+  int64_t ctLineFree;     // when the server's line will have sent everything written
   bool bPurgeUnanswered;  // the server did not confirm PURGE-DATA once: it is not waited for
   std::string openFailure;
   std::string address;  // numeric address connected to

@@ -101,6 +101,39 @@ TEST(NetworkChannel, DataCrossesWholeAndPurgeDropsWhatCameBeforeTheServersConfir
   EXPECT_FALSE(channel.ErrorOccurred());
 }
 
+TEST(NetworkChannel, FlushWaitsUntilTheServerHasTheBytesAndItsLineHasSentThem) {
+  const std::string question = "\xff\xfa\x2c\x01" + std::string(4, '\0') + SE;
+  std::string afterOpening;
+  cLoopbackServer server([&](cPeer& peer) {
+    AcceptOpening(peer);
+    for (size_t asked = 1; asked <= 2; ++asked) {
+      afterOpening += ReceiveUntil(
+          peer, [&](const std::string& in) { return Count(afterOpening + in, question) >= asked; });
+      // Slow to answer the first time: the flush waits for the answer.
+      if (asked == 1) platform::SleepMs(400);
+      peer.Send(Confirm(101, std::string("\x00\x00\xe1\x00", 4)));
+    }
+    peer.WaitClosed(WAIT_MS);
+  });
+  cNetworkChannel channel;
+  ASSERT_TRUE(channel.Initialize("127.0.0.1", server.Port(), NETWORK_RFC2217, BAUD_57600, false));
+  const std::string data(1152, 'x');  // 200 ms at 57600 bit/s
+  ASSERT_TRUE(channel.WriteN(data.data(), static_cast<int>(data.size())));
+  double seconds = SecondsOf([&] { EXPECT_TRUE(channel.Flush()); });
+  EXPECT_GT(seconds, 0.39);
+  EXPECT_LT(seconds, 0.95);
+  // Nothing written since: nothing to wait for.
+  EXPECT_LT(SecondsOf([&] { EXPECT_TRUE(channel.Flush()); }), 0.05);
+  // Answered at once: the line's time and the margin are waited for.
+  ASSERT_TRUE(channel.WriteN(data.data(), static_cast<int>(data.size())));
+  seconds = SecondsOf([&] { EXPECT_TRUE(channel.Flush()); });
+  EXPECT_GT(seconds, 0.29);
+  EXPECT_LT(seconds, 0.95);
+  EXPECT_LT(SecondsOf([&] { EXPECT_TRUE(channel.Disconnect()); }), 0.5);
+  server.Join();
+  EXPECT_EQ(afterOpening, data + question + data + question);
+}
+
 TEST(NetworkChannel, ASettingTheServerDoesNotConfirmFailsTheOpeningNamingIt) {
   cLoopbackServer server(
       [&](cPeer& peer) {
