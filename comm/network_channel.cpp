@@ -75,6 +75,7 @@ bool cNetworkChannel::Initialize(const char* host, unsigned portNumber, eNetwork
     bErrorOccurred = true;
     std::snprintf(szErrorString, sizeof(szErrorString), "Error: illegal network port:%s:%u",
                   newPort.host.c_str(), portNumber);
+    openFailure = szErrorString;
     return false;
   }
   return Initialize(newPort, newBaud, bShowError);
@@ -273,7 +274,9 @@ bool cNetworkChannel::SetUpLine() {
   ctDeadline = platform::GetMonotonicMs() + NETWORK_SETTINGS_TIMEOUT_MS;
   for (;;) {
     size_t confirmed = 0;
-    for (const sLineSetting& setting : settings) {
+    size_t firstMissing = count;
+    for (size_t i = 0; i < count; ++i) {
+      const sLineSetting& setting = settings[i];
       bool bConfirmed = false;
       for (const stComPortReply& reply : codec.Replies()) {
         if (reply.command != setting.command) continue;
@@ -292,13 +295,16 @@ bool cNetworkChannel::SetUpLine() {
         }
         bConfirmed = true;
       }
-      if (!bConfirmed) break;
-      ++confirmed;
+      if (bConfirmed) {
+        ++confirmed;
+      } else if (firstMissing == count) {
+        firstMissing = i;
+      }
     }
     if (confirmed == count) return true;
     const int64_t left = ctDeadline - platform::GetMonotonicMs();
     if (left <= 0) {
-      openFailure = "the server did not accept " + settings[confirmed].szWhat +
+      openFailure = "the server did not accept " + settings[firstMissing].szWhat +
                     " (no confirmation within " + Seconds(NETWORK_SETTINGS_TIMEOUT_MS) + ").";
       return false;
     }
@@ -379,6 +385,10 @@ bool cNetworkChannel::Disconnect() {
 
 bool cNetworkChannel::Reconnect() {
   if (bConnected) return true;
+  if (port.host.empty()) {
+    SetClosedError();
+    return false;
+  }
   // A connection known to be lost is tried quietly: its loss was reported when it began.
   if (bLost) return Reopen();
   if (Open(true, NETWORK_CONNECT_TIMEOUT_MS)) return true;

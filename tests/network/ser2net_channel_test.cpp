@@ -10,7 +10,9 @@
 #include "support/packets.h"
 #include "support/ser2net.h"
 #include "support/simulator.h"
+#include "support/temp_folder.h"
 #include "support/wait.h"
+#include "util/trace.h"
 
 namespace {
 
@@ -124,10 +126,18 @@ TEST_F(Ser2net, Rfc2217SetsEachRateTheConnectionsAskFor) {
 
 TEST_F(Ser2net, SocketPassesTheBytesAsTheyAreAtTheServersRate) {
   ASSERT_TRUE(Start(SER2NET_RAW, 115200));
+  cTempFolder folder;
+  ASSERT_TRUE(trace.Open(folder.PathOf("trace.txt"), "socket"));
   cNetworkChannel channel;
   ASSERT_TRUE(channel.Initialize("127.0.0.1", server.Port(), NETWORK_SOCKET, BAUD_57600, false));
   EXPECT_FALSE(channel.CanSetBaud());
   channel.Disconnect();
+  trace.Close("");
+  const std::string port = std::to_string(server.Port());
+  EXPECT_NE(ReadWholeFile(folder.PathOf("trace.txt"))
+                .find("socket://127.0.0.1:" + port + " 127.0.0.1:" + port +
+                      " raw, the server's line settings"),
+            std::string::npos);
   const std::string file = RandomBytes(40000, 4001);
   Install("127.0.0.1", server.Port(), NETWORK_SOCKET, BAUD_115200, "main_020105.bin", file);
   EXPECT_EQ(sim.Stored("main_020105.bin", file.size()), file);
