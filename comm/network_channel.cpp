@@ -37,6 +37,7 @@ cNetworkChannel::cNetworkChannel()
       ctReopenTime(0),
       bUnflushed(false),
       ctLineFree(0),
+      bQuestionUnanswered(false),
       bPurgeUnanswered(false),
       receivedAt(0),
       chunk(RECEIVE_CHUNK) {}
@@ -106,6 +107,7 @@ bool cNetworkChannel::Open(bool bShowError, int connectTimeoutMs) {
   DropReceived();
   codec.Reset();
   bUnflushed = false;
+  bQuestionUnanswered = false;
   bPurgeUnanswered = false;
   switch (platform::StartSockets()) {
     case platform::SOCKETS_STARTED:
@@ -451,9 +453,10 @@ bool cNetworkChannel::WriteN(const char* data, int n) {
 bool cNetworkChannel::Flush() {
   if (!bConnected || !bUnflushed) return true;
   bUnflushed = false;
-  if (port.mode == NETWORK_RFC2217) {
+  if (port.mode == NETWORK_RFC2217 && !bQuestionUnanswered) {
     // The question for the current speed (SET-BAUDRATE 0) is answered once the server has
-    // taken everything sent before it. Data that comes meanwhile stays for the next read.
+    // taken everything sent before it. Data that comes meanwhile stays for the next read. A
+    // server that did not answer once is not asked again.
     codec.ClearReplies();
     std::string question;
     cTelnetCodec::SetBaudRate(0, question);
@@ -469,7 +472,11 @@ bool cNetworkChannel::Flush() {
         bAnswered = bAnswered || reply.command == COM_SET_BAUDRATE;
       }
       const int64_t left = ctDeadline - platform::GetMonotonicMs();
-      if (bAnswered || left <= 0) break;
+      if (bAnswered) break;
+      if (left <= 0) {
+        bQuestionUnanswered = true;
+        break;
+      }
       if (Take(static_cast<int>(left)) < 0) {
         LoseConnection();
         return true;

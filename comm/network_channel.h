@@ -127,10 +127,11 @@ class cNetworkChannel : public cNetworkClient {
   std::string szName;
   eBaud baud;
   bool bLost;
-  int64_t ctReopenTime;   // the loss or the last attempt to open the connection again
-  bool bUnflushed;        // written since the last Flush
-  int64_t ctLineFree;     // when the server's line will have sent everything written
-  bool bPurgeUnanswered;  // the server did not confirm PURGE-DATA once: it is not waited for
+  int64_t ctReopenTime;      // the loss or the last attempt to open the connection again
+  bool bUnflushed;           // written since the last Flush
+  int64_t ctLineFree;        // when the server's line will have sent everything written
+  bool bQuestionUnanswered;  // the server did not answer Flush's question once
+  bool bPurgeUnanswered;     // the server did not confirm PURGE-DATA once: it is not waited for
   std::string openFailure;
   std::string address;  // numeric address connected to
   cTelnetCodec codec;
