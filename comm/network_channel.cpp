@@ -180,12 +180,16 @@ int cNetworkChannel::Take(int waitMs) {
   if (count == platform::SOCKET_GONE) return -1;
   if (count == 0) return 0;
   if (receivedAt == received.size()) DropReceived();
+  const size_t before = received.size();
   if (port.mode == NETWORK_RFC2217) {
     codec.Receive(chunk.data(), static_cast<size_t>(count), received, answers);
     if (!SendAnswers()) return -1;
   } else {
     received.append(chunk.data(), static_cast<size_t>(count));
   }
+  // An answer from the line: what was written before it has gone out (the instrument answers
+  // what it received), so the line's time is counted from here.
+  if (received.size() > before) ctLineFree = platform::GetMonotonicMs();
   return count;
 }
 

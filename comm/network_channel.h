@@ -71,8 +71,8 @@ class cNetworkChannel : public cNetworkClient {
   bool WriteN(const char* data, int n) override;
   // Waits until what was written has left the server's line: the server has received it
   // (rfc2217: it answers a question sent behind it) and the line has had the time the bytes
-  // need at the rate, and a margin. A server closes its line when the connection ends and
-  // drops what it has not sent yet. Always true.
+  // written since the last data received need at the rate, and a margin. A server closes its
+  // line when the connection ends and drops what it has not sent yet. Always true.
   bool Flush() override;
   // The next non-empty line with its CR LF, in a buffer that the next Read overwrites; on
   // failure the error text itself ("Ethernet not initialized" on a closed channel).
