@@ -106,7 +106,6 @@ class cNetworkChannel : public cNetworkClient {
  private:
   bool Open(bool bShowError, int connectTimeoutMs);
   bool SetUpLine();
-  bool WaitForNegotiation(int64_t ctDeadline);
   bool OpenFailed(const std::string& reason, const char* szError, bool bShowError);
   void SetError(const char* format);
   void SetClosedError();
