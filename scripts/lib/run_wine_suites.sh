@@ -6,6 +6,7 @@
 #   network suite: ser2net in front of that simulator, an rfc2217 accepter on a free port of
 #                  127.0.0.1 (HALVEX_TEST_SER2NET_PORT)
 # and an X server for the suites that make windows. Writes results/wine-<suite>.xml.
+# HALVEX_WINE_SUITES, a list of suite names, runs only those.
 set -u -o pipefail
 RESULTS=${1:?results folder}
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -57,6 +58,8 @@ status=0
 for exe in "$WIN_BUILD"/bin/*_tests.exe; do
   [ -e "$exe" ] || continue
   suite=$(basename "$exe" .exe)
+  # HALVEX_WINE_SUITES="network_tests ..." runs only those.
+  case " ${HALVEX_WINE_SUITES:-$suite} " in *" $suite "*) ;; *) continue ;; esac
   peers+=("$(start_port_loop 1 2)")
   store=$WORK/$suite-store
   rm -rf "$store" && mkdir -p "$store"
