@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <vector>
 
 #include "support/wait.h"
 
@@ -91,10 +92,16 @@ bool cSer2net::Start() {
     ADD_FAILURE() << "ser2net is not installed (scripts/lib/deps.sh native installs it)";
     return false;
   }
-  // -u: no UUCP lock files for the served device.
-  if (!process.Start({program, "-n", "-d", "-u", "-c", folder.PathOf("ser2net.yaml"), "-P",
-                      folder.PathOf("ser2net.pid")},
-                     {}, folder.PathOf("ser2net.log"))) {
+  // -u: no UUCP lock files for the served device. Through setpriv (util-linux) it ends with
+  // the test process, also when that is killed.
+  std::vector<std::string> argv = {program, "-n",
+                                   "-d",    "-u",
+                                   "-c",    folder.PathOf("ser2net.yaml"),
+                                   "-P",    folder.PathOf("ser2net.pid")};
+  if (::access("/usr/bin/setpriv", X_OK) == 0) {
+    argv.insert(argv.begin(), {"/usr/bin/setpriv", "--pdeathsig", "TERM"});
+  }
+  if (!process.Start(argv, {}, folder.PathOf("ser2net.log"))) {
     ADD_FAILURE() << "ser2net did not start";
     return false;
   }
