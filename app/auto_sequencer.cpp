@@ -10,9 +10,10 @@
 #include "app/install_report.h"
 #include "app/install_steps.h"
 #include "app/output.h"
+#include "app/package_choice.h"
 #include "app/package_store.h"
+#include "app/preflight.h"
 #include "platform/clock.h"
-#include "platform/files.h"
 
 namespace {
 
@@ -26,8 +27,9 @@ struct stAutoRun {
   int64_t ctStateStart = 0;     // when the current state was entered
   int64_t ctLastAck = 0;        // when the installer last acknowledged a packet
   int exitAttempts = 0;
-  bool bPortLost = false;  // the port went away and has not come back yet
-  std::string model;       // the instrument's model, captured while connected
+  std::string model;        // the instrument's model, captured while connected
+  std::string packagePath;  // the package chosen while the instrument was connected
+  stPreflight mainCheck;    // the check of its MAIN image
 };
 
 stAutoRun run;
@@ -57,6 +59,21 @@ void RunOutOfTime(const char* what, int64_t limitMs, eInstallPackageState next) 
   installPackageState = next;
 }
 
+// Chooses the package and checks its MAIN image while the instrument is still in its command
+// interpreter: a package that cannot be installed never starts the installer. Silent when the
+// package passes; Getting file reports the choice as it always did.
+bool CheckPackage() {
+  if (!ChooseRunPackage(path, chosen_pkg_settings, run.model, run.packagePath)) {
+    WriteOutput("Unable to find valid package file!  Aborting ...\r\n");
+    Fail(EXIT_INSTALL_FAILED);
+    return false;
+  }
+  if (RunPreflight(path, run.packagePath.c_str(), 0, run.mainCheck)) return true;
+  WriteOutput(run.mainCheck.szLine + "\r\n");
+  Fail(EXIT_INSTALL_FAILED);
+  return false;
+}
+
 void Connecting() {
   if (instrument.IsConnected()) instrument.Disconnect();
   if (!chosen_com_settings.bPortSet) {
@@ -77,7 +94,13 @@ void Connecting() {
     WriteOutput(szLine);
     instrument.UpdateVersions();
     run.model = instrument.GetModel();
-    installPackageState = INSTALL_GETTING_PACKAGE;
+    if (CheckPackage()) {
+      installPackageState = INSTALL_GETTING_PACKAGE;
+    } else {
+      // Nothing more is said to the instrument: it stays in its command interpreter.
+      instrument.Disconnect();
+      installPackageState = INSTALL_IDLE;
+    }
   } else {
     std::snprintf(szLine, sizeof(szLine), "Unable to connect to COM%u baud %s!  Aborting ...\r\n",
                   port, szBaud);
@@ -102,34 +125,29 @@ void GettingPackage() {
 }
 
 void GettingFile() {
-  std::string packageFile;
-  const char* szFormat;
-  if (chosen_pkg_settings.bFound) {
-    packageFile = chosen_pkg_settings.packageFile;
-    szFormat = "Using file as specified : %s\r\n";
-  } else {
-    // Only packages of the connected instrument's model are candidates, whatever their
-    // major number: a folder holding several models must never install another model's image.
-    stInstrumentState state = {true, run.model.c_str(), "", true};
-    FindLastPackage(path, state, last_pkg_path);
-    if (!platform::PathExists(last_pkg_path)) {
-      // The installer is running already: it must still be told to exit.
-      WriteOutput("Unable to find valid package file!  Aborting ...\r\n");
-      Fail(EXIT_INSTALL_FAILED);
-      installPackageState = INSTALL_REBOOTING;
-      return;
-    }
-    packageFile = last_pkg_path;
+  const char* szFormat = "Using file as specified : %s\r\n";
+  if (!chosen_pkg_settings.bFound) {
+    // The package was chosen before the installer started (CheckPackage); the line that names
+    // it comes here, where it always came.
+    std::snprintf(last_pkg_path, sizeof(last_pkg_path), "%s", run.packagePath.c_str());
+    WriteOutput("Last Package:" + run.packagePath + "\r\n");
     szFormat = "Using latest file : %s\r\n";
   }
-  // A name that is missing, cut or would leave the files folder leaves filename empty.
-  ReadPackageImage(path, packageFile.c_str(), fileType, filename, file_path);
+  if (fileType == 0) {
+    // The image that passed the check.
+    std::snprintf(filename, sizeof(filename), "%s", run.mainCheck.szFileName.c_str());
+    std::snprintf(file_path, sizeof(file_path), "%s", run.mainCheck.szFilePath.c_str());
+  } else {
+    // A name that is missing, cut or would leave the files folder leaves filename empty.
+    ReadPackageImage(path, run.packagePath.c_str(), fileType, filename, file_path);
+  }
   WriteOutput(Format(szFormat, file_path));
   installPackageState = INSTALL_SENDING_FILE;
 }
 
 void SendingFile() {
   if (installer.InitializeTransfer(file_path, filename)) {
+    if (fileType == 0) TraceImageSent(run.mainCheck);
     run.ctLastAck = platform::GetMonotonicMs();
     installPackageState = INSTALL_WAITING_COMPLETION;
   } else {
@@ -183,7 +201,8 @@ void Rebooting() {
 
 // One line when the port goes away and one when it is back; the passes in between only wait.
 void ReportPort() {
-  const ePortChange change = WatchPort(run.bPortLost);
+  // A run that has ended waits for nothing.
+  const ePortChange change = WatchPort(installPackageState != INSTALL_IDLE);
   if (change == PORT_UNCHANGED) return;
   char szLine[80];
   const unsigned port = static_cast<unsigned>(chosen_com_settings.port);
@@ -305,8 +324,7 @@ bool UpdateAuto() {
   }
 
   if (installer.Update()) run.ctLastAck = platform::GetMonotonicMs();
-  // A run that has ended waits for nothing.
-  if (installPackageState != INSTALL_IDLE) ReportPort();
+  ReportPort();
   return true;
 }
 

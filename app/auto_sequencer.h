@@ -4,15 +4,7 @@
 
 #include <cstdint>
 
-// Exit status of the automatic mode.
-enum eAutoExitStatus : int {
-  EXIT_DONE = 0,            // " Done!": the image was sent and the instrument is back
-  EXIT_COMMAND_LINE = 2,    // no usable "-PORT=", the named package was not found
-  EXIT_NO_CONNECTION = 3,   // the instrument did not answer on the port
-  EXIT_INSTALL_FAILED = 4,  // failed after the instrument entered its installer
-  EXIT_TIME_LIMIT = 5,      // a time limit ran out
-  EXIT_VERSION_DIFFERS = 6  // the instrument came back with another MAIN version than the image's
-};
+#include "app/exit_status.h"
 
 // Time limits of the automatic mode, far above normal start and reboot times. The window
 // has its Cancel buttons instead.

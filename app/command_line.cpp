@@ -94,6 +94,11 @@ stCommandLine ReadCommandLine(const std::vector<platform::stArgument>& arguments
       } else if (text.find("-HELP") != std::string::npos ||
                  text.find("--help") != std::string::npos || text.find("-?") != std::string::npos) {
         options.bHelp = true;
+      } else if (text.find("-LIST") != std::string::npos) {
+        options.bList = true;
+      } else if (text.find("-INFO") != std::string::npos) {
+        options.bInfo = true;
+        bOther = true;
       }
     }
     if (bOther) options.otherOptions.push_back(text);

@@ -33,13 +33,17 @@ struct stCommandLine {
   bool bPorts = false;       // "-PORTS": list the serial ports
   bool bVersion = false;     // "--version"
   bool bHelp = false;        // "-HELP", "--help" or "-?"
-  // The arguments that held an option other than the three above, as given.
+  bool bList = false;        // "-LIST": list the package store
+  bool bInfo = false;        // "-INFO": show the instrument and what would be installed
+  // The arguments that held an option other than "-PORTS", "--version", the help and "-LIST",
+  // as given.
   std::vector<std::string> otherOptions;
 };
 
 // Reads the options from argument 1 on. pathPrefix is written in front of "packages". The
-// options added for the field ("-TRACE=", "-PORTS", "--version", "-HELP", "--help", "-?") are
-// looked for after the others, so an argument means what it meant before they existed.
+// options added for the field ("-TRACE=", "-PORTS", "--version", "-HELP", "--help", "-?", then
+// "-LIST" and "-INFO") are looked for after the others, in that order, so an argument means what
+// it meant before they existed.
 stCommandLine ReadCommandLine(const std::vector<platform::stArgument>& arguments,
                               const std::string& pathPrefix);
 

@@ -5,9 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/install_state.h"
-
-// Paths and file names are fixed text buffers: 259 characters and a NUL.
-constexpr int MAX_PATH_LEN = 260;
+#include "util/path_limit.h"
 
 extern stCommandLinePkg chosen_pkg_settings;
 extern stCommandLineCom chosen_com_settings;

@@ -1,4 +1,5 @@
-// The options that answer at once and end the program: the help, "--version" and "-PORTS".
+// The options that answer at once and end the program: the help, "--version", "-PORTS" and
+// "-LIST".
 #ifndef HALVEX_APP_INFORMATION_OPTIONS_H
 #define HALVEX_APP_INFORMATION_OPTIONS_H
 
@@ -6,13 +7,11 @@
 
 #include "app/command_line.h"
 
-// Exit statuses of the information options given with other options.
-constexpr int EXIT_OPTIONS_CONFLICT = 8;
-
-// When the help, "--version" or "-PORTS" was given: shows its text and returns true with the
-// exit status (0; EXIT_OPTIONS_CONFLICT when other options came with "--version" or "-PORTS",
-// which then say that the rest was not acted on). The help wins over everything else. False
-// when none was given: the program goes on.
+// When the help, "--version", "-PORTS" or "-LIST" was given: shows its text and returns true
+// with the exit status (0; EXIT_COMMAND_LINE when "-LIST" finds no packages folder;
+// EXIT_OPTIONS_CONFLICT when other options came with them, or two of them came together: they
+// each run alone, and say that the rest was not acted on). The help wins over everything else.
+// False when none was given: the program goes on.
 bool RunInformationOptions(const stCommandLine& options, int& exitStatus);
 
 // Shows text where the user sees it: on standard output, and the problem line (when not empty)

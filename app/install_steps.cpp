@@ -51,7 +51,12 @@ bool ExitInstallerStep(int& exitAttempts, bool bWaitForPort) {
   return true;
 }
 
-ePortChange WatchPort(bool& bLost) {
+ePortChange WatchPort(bool bRunning) {
+  static bool bLost = false;  // the port went away and has not come back yet
+  if (!bRunning) {
+    bLost = false;
+    return PORT_UNCHANGED;
+  }
   // The port changes hands between the two connections: "back" needs one of them to have it
   // open again, not merely neither of them to miss it.
   const bool bGone = installer.IsPortLost() || instrument.IsPortLost();

@@ -36,9 +36,10 @@ bool NextFileStep();
 // word is sent once the port is back (the caller limits that wait).
 bool ExitInstallerStep(int& exitAttempts, bool bWaitForPort = false);
 
-// Whether the installation's port went away or came back since the last call (bLost keeps
-// what the caller knew). Called once per pass, after the pass's steps.
+// Whether the installation's port went away or came back since the last call, as the two
+// connections' channels tell it. Called once per pass, after the pass's steps, while a run is
+// going on (bRunning); a call without a run forgets a loss, so the next run starts afresh.
 enum ePortChange : int { PORT_UNCHANGED = 0, PORT_LOST, PORT_BACK };
-ePortChange WatchPort(bool& bLost);
+ePortChange WatchPort(bool bRunning);
 
 #endif

@@ -21,14 +21,14 @@ const char* TextOrEmpty(const char* sz) {
   return sz != nullptr ? sz : "";
 }
 
-// szOut (MAX_STORE_PATH) = prefix + folder + separator + name; empty and false when it does
+// szOut (MAX_PATH_LEN) = prefix + folder + separator + name; empty and false when it does
 // not fit.
 bool JoinStorePath(const char* szPrefix, const char* szFolder, const char* szName, char* szOut) {
   std::string path = TextOrEmpty(szPrefix);
   path += szFolder;
   path += platform::PATH_SEPARATOR;
   path += TextOrEmpty(szName);
-  if (path.size() >= MAX_STORE_PATH) {
+  if (path.size() >= MAX_PATH_LEN) {
     szOut[0] = '\0';
     return false;
   }
@@ -42,7 +42,7 @@ bool ReadImageName(const char* szPackagePath, int iFileType, char* szName) {
   szName[0] = '\0';
   if (iFileType < 0 || iFileType >= FILE_TYPE_MAX) return false;
   if (!platform::GetProfileValue(szPackagePath, PACKAGE_SECTION, SHORT_FILE_TYPE[iFileType], szName,
-                                 MAX_STORE_PATH) ||
+                                 MAX_PATH_LEN) ||
       !IsSafeImageName(szName)) {
     szName[0] = '\0';
     return false;
@@ -137,9 +137,9 @@ std::vector<std::string> ListMatchingPackages(const char* szPrefix, const stInst
   const std::string folder = std::string(TextOrEmpty(szPrefix)) + PACKAGE_FOLDER;
   for (const std::string& name : platform::ListFiles(folder, PACKAGE_SUFFIX)) {
     if (state.bConnected && !BeginsWithModel(name, model)) continue;
-    char szPackagePath[MAX_STORE_PATH];
+    char szPackagePath[MAX_PATH_LEN];
     if (!MakePackagePath(szPrefix, name.c_str(), szPackagePath)) continue;
-    char szImage[MAX_STORE_PATH];
+    char szImage[MAX_PATH_LEN];
     if (!ReadImageName(szPackagePath, 0, szImage)) continue;
     char szVersion[MAX_VERSION_TEXT];
     if (!GetVersionFromName(szImage, szVersion)) continue;
@@ -177,10 +177,10 @@ void ReadPackageVersions(const char* szPrefix, const char* szPackageName,
                          char szVersions[FILE_TYPE_MAX][MAX_VERSION_TEXT]) {
   for (int i = 0; i < FILE_TYPE_MAX; i++) szVersions[i][0] = '\0';
   if (szPackageName == nullptr || szPackageName[0] == '\0') return;
-  char szPackagePath[MAX_STORE_PATH];
+  char szPackagePath[MAX_PATH_LEN];
   if (!MakePackagePath(szPrefix, szPackageName, szPackagePath)) return;
   for (int i = 0; i < FILE_TYPE_MAX; i++) {
-    char szImage[MAX_STORE_PATH];
+    char szImage[MAX_PATH_LEN];
     char szVersion[MAX_VERSION_TEXT];
     if (ReadImageName(szPackagePath, i, szImage) && GetVersionFromName(szImage, szVersion)) {
       std::memcpy(szVersions[i], szVersion, std::strlen(szVersion) + 1);

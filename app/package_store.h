@@ -16,12 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "util/path_limit.h"
+
 // File types: 0 MAIN, 1 GPIB, 2 FPGA; the texts are the package keys.
 constexpr int FILE_TYPE_MAX = 3;
 extern const char* const SHORT_FILE_TYPE[FILE_TYPE_MAX];
 
-// Size of path and file name buffers, and of version texts.
-constexpr size_t MAX_STORE_PATH = 260;
+// Size of version texts. Paths and file names: MAX_PATH_LEN.
 constexpr size_t MAX_VERSION_TEXT = 256;
 
 // What the package scans need to know of the instrument, read at the moment of the scan.
@@ -48,7 +49,7 @@ bool GetDigitVersionFromName(const char* szName, char* szOut);
 // dots or more, such as "..".
 bool IsSafeImageName(const char* szName);
 
-// szPath (MAX_STORE_PATH) = prefix + "packages" + separator + szPackageName. False (szPath
+// szPath (MAX_PATH_LEN) = prefix + "packages" + separator + szPackageName. False (szPath
 // empty) when it does not fit.
 bool MakePackagePath(const char* szPrefix, const char* szPackageName, char* szPath);
 
@@ -58,7 +59,7 @@ bool MakePackagePath(const char* szPrefix, const char* szPackageName, char* szPa
 // MAIN image has the instrument's major number match; otherwise every package whose MAIN image
 // carries a version. Packages whose MAIN name is missing, cut or unsafe are skipped.
 // Returns the matching names; the path of each match is written to szLastPkgPath
-// (MAX_STORE_PATH, may be null), which thus holds the last one and is left as it was when
+// (MAX_PATH_LEN, may be null), which thus holds the last one and is left as it was when
 // nothing matches.
 std::vector<std::string> ListMatchingPackages(const char* szPrefix, const stInstrumentState& state,
                                               char* szLastPkgPath);
@@ -83,7 +84,7 @@ void ReadPackageVersions(const char* szPrefix, const char* szPackageName,
                          char szVersions[FILE_TYPE_MAX][MAX_VERSION_TEXT]);
 
 // The image of file type iFileType in the package file szPackagePath: szFileName
-// (MAX_STORE_PATH) receives its name, szFilePath (MAX_STORE_PATH) prefix + "files" +
+// (MAX_PATH_LEN) receives its name, szFilePath (MAX_PATH_LEN) prefix + "files" +
 // separator + that name. When the name is missing, cut or unsafe, or the local path does not
 // fit, szFileName is empty, szFilePath holds the folder alone and the result is false.
 bool ReadPackageImage(const char* szPrefix, const char* szPackagePath, int iFileType,

@@ -3,23 +3,50 @@
 #include <string>
 
 #include "app/connections.h"
+#include "app/exit_status.h"
 #include "app/globals.h"
 #include "app/information_options.h"
+#include "app/instrument_info.h"
 #include "app/output.h"
 #include "app/trace_option.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/locale.h"
 #include "platform/notice.h"
+#include "util/notice.h"
+#include "util/trace.h"
 
 // With a console the automatic loop goes on after the run; an idle pass sleeps this long so
 // the waiting program does not burn a processor.
 static const unsigned IDLE_PASS_SLEEP_MS = 50;
 
+// "-INFO": the items on standard output and nothing else there (the start-up log goes only to a
+// trace), problems on standard error.
+static int AnswerInfo(const stCommandLine& options,
+                      const std::vector<platform::stArgument>& arguments) {
+  const std::string traceProblem = CheckTraceFile(options);
+  if (!traceProblem.empty()) {
+    ShowProgramText(std::string(), traceProblem);
+    return EXIT_TRACE_FILE;
+  }
+  StartTrace(options, FormatStartupLog(arguments));
+  std::string text;
+  std::string problem;
+  const int status = RunInstrumentInfo(options, text, problem);
+  trace.Report(text + problem);
+  ShowProgramText(text, problem);
+  EndTrace(status);
+  return status;
+}
+
 eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, int& answeredStatus) {
   platform::SetBinaryStdStreams();
   const stCommandLine options = ReadCommandLine(arguments, path);
   if (RunInformationOptions(options, answeredStatus)) return PROGRAM_ANSWERED;
+  if (options.bInfo) {
+    answeredStatus = AnswerInfo(options, arguments);
+    return PROGRAM_ANSWERED;
+  }
 
   bAuto = false;
   bConsole = false;
@@ -32,6 +59,9 @@ eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, in
   chosen_com_settings = options.com;
   chosen_pkg_settings = options.pkg;
 
+  // The window shows notices in message boxes; an unattended run never waits for a user, so
+  // there every notice is a line on standard error.
+  SetNoticeSink(bAuto ? WriteNoticeLine : platform::ShowNotice);
   if (bConsole) platform::RedirectIOToConsole();
   const std::string startupLog = FormatStartupLog(arguments);
   WriteOutput(startupLog);

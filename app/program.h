@@ -10,13 +10,15 @@
 
 // What the program does after its start.
 enum eProgramMode : int {
-  PROGRAM_ANSWERED = 0,  // the help, "--version" or "-PORTS" answered: it ends at once
+  PROGRAM_ANSWERED = 0,  // the help, "--version", "-PORTS", "-LIST" or "-INFO" answered: it ends
+                         // at once
   PROGRAM_AUTOMATIC,     // the automatic mode's loop
   PROGRAM_WINDOW         // the window
 };
 
-// Reads the options once. The help, "--version" and "-PORTS" show their text (nothing else: no
-// start-up log) and give PROGRAM_ANSWERED with the exit status in answeredStatus. Otherwise it
+// Reads the options once. The help, "--version", "-PORTS", "-LIST" and "-INFO" show their text
+// (nothing else: no start-up log; "-INFO" writes it to its trace) and give PROGRAM_ANSWERED with
+// the exit status in answeredStatus. Otherwise it
 // opens the console when asked, writes the start-up log, opens the trace when one was asked
 // for, sets the first state and picks the language. A "-TRACE=" that names no usable file
 // gives PROGRAM_AUTOMATIC with the state left Idle: the loop ends at once with EXIT_TRACE_FILE.

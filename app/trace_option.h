@@ -6,9 +6,6 @@
 
 #include "app/command_line.h"
 
-// Exit status when "-TRACE=" names no usable file.
-constexpr int EXIT_TRACE_FILE = 7;
-
 // The line that says why the file named by "-TRACE=" cannot be used (an empty name, a folder,
 // a folder that does not exist); empty when it can, or when no trace was asked for.
 std::string CheckTraceFile(const stCommandLine& options);

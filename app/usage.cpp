@@ -1,6 +1,33 @@
 #include "app/usage.h"
 
+#include <algorithm>
+
+#include "app/exit_status.h"
 #include "halvex_version.h"
+
+namespace {
+
+// One entry per status: the status, then its meaning, whose further lines are indented to it.
+std::string GetExitStatusText() {
+  size_t width = 1;
+  for (const stExitStatus& row : EXIT_STATUSES) {
+    width = std::max(width, std::to_string(row.status).size());
+  }
+  const std::string indent(2 + width + 2, ' ');
+  std::string text;
+  for (const stExitStatus& row : EXIT_STATUSES) {
+    const std::string status = std::to_string(row.status);
+    text += "  " + std::string(width - status.size(), ' ') + status + "  ";
+    for (const char* sz = row.szMeaning; *sz != '\0'; ++sz) {
+      text += *sz;
+      if (*sz == '\n') text += indent;
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+}  // namespace
 
 std::string GetVersionText() {
   return std::string("halvex-installer ") + HALVEX_VERSION_TEXT + "\n";
@@ -9,7 +36,9 @@ std::string GetVersionText() {
 std::string GetUsageText() {
   return "Usage: halvex-installer -AUTO -PORT=COM<n> [-BAUD=<rate>] [-PKG=<package>]\n"
          "                        [-TRACE=<file>] [-CONSOLE]\n"
-         "       halvex-installer -PORTS | --version | --help\n"
+         "       halvex-installer -INFO -PORT=COM<n> [-BAUD=<rate>] [-PKG=<package>]\n"
+         "                        [-TRACE=<file>]\n"
+         "       halvex-installer -PORTS | -LIST | --version | --help\n"
          "Installs a software package on a Halvex pressure instrument over a serial line.\n"
          "Without -AUTO the window opens (Windows program only).\n"
          "\n"
@@ -30,23 +59,16 @@ std::string GetUsageText() {
          "  -PORTS          list the serial ports and exit; runs alone\n"
          "  --version       print the program's version and exit; runs alone\n"
          "  -HELP, --help, -?  print this text and exit\n"
+         "  -LIST           list the package store (each package's images with version,\n"
+         "                  size and checksum state) and the package an automatic run\n"
+         "                  takes for each model; opens no port; runs alone\n"
+         "  -INFO           show the instrument (identification and versions) and the\n"
+         "                  package an automatic run would install on it; installs\n"
+         "                  nothing\n"
          "\n"
          "On Linux COM<n> is the device in HALVEX_COM<n>, else /dev/ttyS<n-1>:\n"
          "  HALVEX_COM1=/dev/ttyUSB0 halvex-installer -AUTO -PORT=COM1\n"
          "\n"
-         "Exit status:\n"
-         "  0  \" Done!\": the image was sent and the instrument is back (also after\n"
-         "     -PORTS, --version and this text)\n"
-         "  2  command-line problem: no usable -PORT=, the package named with -PKG= not\n"
-         "     found (or window mode on Linux)\n"
-         "  3  no connection: the instrument did not answer on the port\n"
-         "  4  the installation failed after the instrument entered its installer (image\n"
-         "     missing or unreadable, transfer failed, no package)\n"
-         "  5  a time limit ran out (installer start 2 min, 2 min without an acknowledged\n"
-         "     packet, instrument return 5 min)\n"
-         "  6  the instrument reports another MAIN version than the installed image's name\n"
-         "  7  -TRACE= names no usable file: an empty name, a folder, or a file in a\n"
-         "     folder that does not exist; nothing was done\n"
-         "  8  -PORTS or --version was given with other options: only the listing or the\n"
-         "     version was given\n";
+         "Exit status:\n" +
+         GetExitStatusText();
 }

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "app/auto_sequencer.h"
+#include "app/exit_status.h"
 
 int ReportWindowUnavailable() {
   std::fputs(

@@ -18,6 +18,7 @@
 
 #include "bench/bench_support.h"
 #include "instrument/halvex_installer.h"
+#include "platform/clock.h"
 #include "platform/notice.h"
 
 namespace {
@@ -38,7 +39,7 @@ double RawPtyMiBs() {
   if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return -1;
   MakeRaw(master);
   MakeRaw(slave);
-  const int64_t start = bench::NowMs();
+  const int64_t start = platform::GetMonotonicMs();
   std::thread reader([master]() {
     std::vector<char> buffer(65536);
     uint64_t received = 0;
@@ -55,7 +56,7 @@ double RawPtyMiBs() {
     sent += static_cast<uint64_t>(n);
   }
   reader.join();
-  const double seconds = static_cast<double>(bench::NowMs() - start) / 1000.0;
+  const double seconds = static_cast<double>(platform::GetMonotonicMs() - start) / 1000.0;
   close(master);
   close(slave);
   return static_cast<double>(SIZE) / 1048576.0 / seconds;
@@ -111,12 +112,12 @@ double EngineMiBs(const std::string& path) {
     if (installer.Connect(COM9, BAUD_115200) &&
         installer.InitializeTransfer(path.c_str(), "main_020105.bin")) {
       std::thread receiver(LeanReceiver, master, &dataBytes);
-      const int64_t start = bench::NowMs();
+      const int64_t start = platform::GetMonotonicMs();
       while (!installer.TransferComplete() && !installer.TransferFailed() &&
-             bench::NowMs() - start < 120000) {
+             platform::GetMonotonicMs() - start < 120000) {
         installer.Update();
       }
-      seconds = static_cast<double>(bench::NowMs() - start) / 1000.0;
+      seconds = static_cast<double>(platform::GetMonotonicMs() - start) / 1000.0;
       receiver.join();
       installer.Disconnect();
     }
@@ -136,8 +137,8 @@ double Median(std::vector<double> values) {
 
 int main() {
   // Three trials each, interleaved, so that a passing load on the machine touches both alike.
-  bench::cScratch folder("ceiling");
-  const std::string image = folder.Path() + "/main_020105.bin";
+  cTempFolder folder;
+  const std::string image = folder.GetPath() + "/main_020105.bin";
   if (!bench::WriteImage(image, SIZE, 7)) return 1;
   std::vector<double> raws, engines;
   for (int trial = 0; trial < 3; ++trial) {

@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "platform/clock.h"
+#include "support/simulator.h"
 
 namespace {
 
@@ -26,9 +28,9 @@ const double WINDOW_S = 10.0;
 double MeasurePercent(const std::vector<pid_t>& pids) {
   double before = 0, after = 0;
   for (pid_t pid : pids) before += std::max(0.0, bench::ProcessCpuSeconds(pid));
-  const int64_t start = bench::NowMs();
+  const int64_t start = platform::GetMonotonicMs();
   std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(WINDOW_S * 1000)));
-  const double seconds = static_cast<double>(bench::NowMs() - start) / 1000.0;
+  const double seconds = static_cast<double>(platform::GetMonotonicMs() - start) / 1000.0;
   for (pid_t pid : pids) after += std::max(0.0, bench::ProcessCpuSeconds(pid));
   return 100.0 * (after - before) / seconds;
 }
@@ -71,38 +73,33 @@ std::vector<pid_t> WineProcesses(const std::string& prefix, const std::string& e
 }
 
 double ConsoleIdle(std::string& note) {
-  bench::cScratch folder("idle");
-  if (!folder.IsValid() ||
-      !bench::MakeStore(folder.Path(), "VSR450_idle.pkg", "main_020105.bin", 40000, 3)) {
+  cTempFolder folder;
+  if (!bench::MakeStore(folder, "VSR450_idle.pkg", "main_020105.bin", 40000, 3)) {
     note = "could not lay out the package store";
     return -1;
   }
   const std::string bin = bench::ExecutableFolder();
-  const std::string link = folder.Path() + "/ttyHALVEX";
-  bench::cSimProcess simulator;
-  if (!simulator.Start(bin + "/halvex-sim", link, folder.Path() + "/instrument",
-                       folder.Path() + "/sim.log",
-                       {"--installer-start-ms", "200", "--boot-ms", "300"})) {
+  cTestSimulator simulator;
+  if (!simulator.StartTool(
+          bin + "/halvex-sim",
+          {"--log", folder.PathOf("sim.log"), "--installer-start-ms", "200", "--boot-ms", "300"})) {
     note = "the simulator did not start";
     return -1;
   }
-  bench::cChild installer;
+  cChildProcess installer;
   if (!installer.Start({bin + "/halvex-installer", "-AUTO", "-CONSOLE", "-PORT=COM1"},
-                       {{"HALVEX_COM1", link}}, folder.Path()) ||
+                       {{"HALVEX_COM1", simulator.GetPath()}}, folder.GetPath()) ||
       !installer.WaitForOutput(" Done!", 60000)) {
     note = "the run did not end \" Done!\"";
-    simulator.Stop();
     return -1;
   }
   installer.Wait(500);  // let the last steps settle
   if (installer.HasEnded()) {
     note = "the program ended although -CONSOLE was given";
-    simulator.Stop();
     return -1;
   }
   const double percent = MeasurePercent({installer.GetPid()});
   installer.Kill();
-  simulator.Stop();
   return percent;
 }
 
@@ -120,14 +117,14 @@ double WindowIdle(const std::string& exe, std::string& note, double& wineTotal) 
     note = "WINEPREFIX and DISPLAY must be set";
     return -1;
   }
-  bench::cScratch folder("window");
-  const std::string packages = folder.Path() + "/packages";
-  if (!folder.IsValid() || mkdir(packages.c_str(), 0755) != 0) {
+  cTempFolder folder;
+  if (folder.GetPath().empty()) {
     note = "could not make a working folder";
     return -1;
   }
-  bench::cChild wine;
-  if (!wine.Start({"/usr/bin/wine", exe}, {}, folder.Path())) {
+  folder.MakeFolder("packages");
+  cChildProcess wine;
+  if (!wine.Start({"/usr/bin/wine", exe}, {}, folder.GetPath())) {
     note = "wine did not start";
     return -1;
   }

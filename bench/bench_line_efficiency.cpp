@@ -35,10 +35,10 @@ bool Measure(const std::string& tracePath, double& transferS, double& linesS) {
 }  // namespace
 
 int main() {
-  bench::cScratch scratch("trace");
-  const std::string tracePath = scratch.Path() + "/install.trace";
+  cTempFolder scratch;
+  const std::string tracePath = scratch.GetPath() + "/install.trace";
   double transferS = 0, linesS = 0, tracedTransferS = 0, tracedLinesS = 0;
-  if (!scratch.IsValid() || !Measure("", transferS, linesS) ||
+  if (scratch.GetPath().empty() || !Measure("", transferS, linesS) ||
       !Measure(tracePath, tracedTransferS, tracedLinesS)) {
     return 1;
   }
@@ -60,7 +60,7 @@ int main() {
   std::printf("  %-52s %10.2f %%\n", "with -TRACE=: efficiency by the installer's lines",
               100.0 * limitS / tracedLinesS);
   std::printf("  %-52s %10llu bytes\n", "with -TRACE=: size of the trace",
-              static_cast<unsigned long long>(bench::FileSize(tracePath)));
+              static_cast<unsigned long long>(ReadWholeFile(tracePath).size()));
   std::printf("  %-52s %10s\n", "target (both)", ">= 99 %");
   std::printf("line_efficiency_limit %.3f s\n", limitS);
   std::printf("line_efficiency_transfer %.3f s\n", transferS);

@@ -14,10 +14,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "platform/clock.h"
+#include "support/simulator.h"
 
 namespace {
 
@@ -42,35 +45,35 @@ double Find(const std::vector<bench::sTranscriptLine>& transcript, const std::st
   return -1;
 }
 
+uint64_t SizeOf(const std::string& path) {
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? 0 : static_cast<uint64_t>(size);
+}
+
 struct sSetup {
-  bench::cScratch folder{"unplug"};
-  std::string link, log, store;
-  bench::cSimProcess simulator;
-  bench::cChild installer;
+  cTempFolder folder;
+  std::string log, store;
+  cTestSimulator simulator;
+  cChildProcess installer;
 
   // The store, the simulator with the options, and the installer writing into out and err.
   bool Start(const sSettings& settings, const std::vector<std::string>& simOptions) {
-    if (!folder.IsValid() ||
-        !bench::MakeStore(folder.Path(), "VSR450_unplug.pkg", IMAGE, IMAGE_SIZE, 7)) {
-      return false;
-    }
-    link = folder.Path() + "/ttyHALVEX";
-    log = folder.Path() + "/sim.log";
-    store = folder.Path() + "/instrument";
-    std::vector<std::string> options = {"--model", "VSR450",      "--main-version",
-                                        "2.0.3",   "--line-rate", "115200"};
+    if (!bench::MakeStore(folder, "VSR450_unplug.pkg", IMAGE, IMAGE_SIZE, 7)) return false;
+    log = folder.PathOf("sim.log");
+    store = simulator.StoreDir();
+    std::vector<std::string> options = {"--log",          log,     "--model",     "VSR450",
+                                        "--main-version", "2.0.3", "--line-rate", "115200"};
     options.insert(options.end(), simOptions.begin(), simOptions.end());
-    if (!simulator.Start(bench::ExecutableFolder() + "/halvex-sim", link, store, log, options)) {
-      return false;
-    }
+    if (!simulator.StartTool(bench::ExecutableFolder() + "/halvex-sim", options)) return false;
     // Through files: a flood of lines is counted, not held in memory.
     return installer.Start(
         {"/bin/sh", "-c", "exec \"$0\" -AUTO -PORT=COM1 >out 2>err", settings.installer},
-        {{"HALVEX_COM1", link}}, folder.Path());
+        {{"HALVEX_COM1", simulator.GetPath()}}, folder.GetPath());
   }
 
   uint64_t OutputBytes() const {
-    return bench::FileSize(folder.Path() + "/out") + bench::FileSize(folder.Path() + "/err");
+    return SizeOf(folder.PathOf("out")) + SizeOf(folder.PathOf("err"));
   }
   std::vector<bench::sTranscriptLine> Transcript() const { return bench::ReadTranscript(log); }
 };
@@ -79,8 +82,9 @@ struct sSetup {
 bool MeasureLoss(const sSettings& settings, uint64_t& bytes, double& cpu) {
   sSetup setup;
   if (!setup.Start(settings, {"--unplug-after-bytes", std::to_string(UNPLUG_AFTER)})) return false;
-  const int64_t deadline = bench::NowMs() + 120000;
-  while (Find(setup.Transcript(), "#", "fault: unplugged", 0) < 0 && bench::NowMs() < deadline) {
+  const int64_t deadline = platform::GetMonotonicMs() + 120000;
+  while (Find(setup.Transcript(), "#", "fault: unplugged", 0) < 0 &&
+         platform::GetMonotonicMs() < deadline) {
     setup.installer.Wait(50);
   }
   const uint64_t bytesBefore = setup.OutputBytes();
@@ -111,7 +115,7 @@ sReplug MeasureReplug(const sSettings& settings, int replugMs) {
   setup.simulator.Stop();
   result.exitStatus = setup.installer.GetExitStatus();
   result.bIdentical =
-      bench::SameFile(setup.folder.Path() + "/files/" + IMAGE, setup.store + "/" + IMAGE);
+      SameFileBytes(setup.folder.GetPath() + "/files/" + IMAGE, setup.store + "/" + IMAGE);
   const std::vector<bench::sTranscriptLine> transcript = setup.Transcript();
   const double replugged = Find(transcript, "#", "fault: replugged", 0);
   const double ack = replugged < 0 ? -1 : Find(transcript, ">", "A", replugged);

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "platform/clock.h"
 #include "sim/sim_engine.h"
 
 namespace {
@@ -221,18 +222,17 @@ std::string Tail(const std::string& text, size_t n) {
 
 sOutcome Run(const sSettings& settings, const sPlan& plan) {
   sOutcome outcome;
-  bench::cScratch folder("soak");
-  if (!folder.IsValid() ||
-      !bench::MakeStore(folder.Path(), PACKAGE, IMAGE, plan.size, plan.imageSeed)) {
+  cTempFolder folder;
+  if (!bench::MakeStore(folder, PACKAGE, IMAGE, plan.size, plan.imageSeed)) {
     outcome.why = "could not lay out the package store";
     return outcome;
   }
   sim::sSimOptions options = plan.options;
-  options.szStoreDir = folder.Path() + "/instrument";
-  options.szLogPath = folder.Path() + "/sim.log";
+  options.szStoreDir = folder.GetPath() + "/instrument";
+  options.szLogPath = folder.GetPath() + "/sim.log";
   sim::cSimEngine engine(options);
   // The program opens the link: after a replug only the link leads to the new pty.
-  const std::string link = folder.Path() + "/ttyHALVEX";
+  const std::string link = folder.GetPath() + "/ttyHALVEX";
   if (!engine.Start(link)) {
     outcome.why = "the simulator did not start: " + engine.GetError();
     return outcome;
@@ -243,17 +243,17 @@ sOutcome Run(const sSettings& settings, const sPlan& plan) {
   // an acknowledgement, and for the instrument's return), the exit word's attempts and the
   // pause before the exit, with room to spare.
   const int64_t boundMs = bRecoverable ? 180000 : 2 * limitMs + 20000;
-  bench::cChild child;
-  const std::string image = folder.Path() + "/files/" + IMAGE;
+  cChildProcess child;
+  const std::string image = folder.GetPath() + "/files/" + IMAGE;
   if (!child.Start({settings.installer, "-AUTO", "-PORT=COM1"},
                    {{"HALVEX_COM1", link}, {"HALVEX_TEST_TIME_LIMIT_MS", std::to_string(limitMs)}},
-                   folder.Path())) {
+                   folder.GetPath())) {
     outcome.why = "halvex-installer did not start";
     return outcome;
   }
   bool bCut = false;
-  const int64_t deadline = bench::NowMs() + boundMs + 30000;
-  while (!child.HasEnded() && bench::NowMs() < deadline) {
+  const int64_t deadline = platform::GetMonotonicMs() + boundMs + 30000;
+  while (!child.HasEnded() && platform::GetMonotonicMs() < deadline) {
     child.Wait(20);
     if (plan.kind == KIND_TRUNCATED && !bCut &&
         engine.GetRecords().GetCounts().packetsReceived >= plan.truncateAfterPackets) {
@@ -272,11 +272,11 @@ sOutcome Run(const sSettings& settings, const sPlan& plan) {
   const bool bDone = Contains(out, " Done!");
   std::string why;
   if (bRecoverable) {
-    const std::string stored = folder.Path() + "/instrument/" + IMAGE;
+    const std::string stored = folder.GetPath() + "/instrument/" + IMAGE;
     if (child.GetExitStatus() != 0)
       why += "exit status " + std::to_string(outcome.exitStatus) + "; ";
     if (!bDone) why += "no \" Done!\"; ";
-    if (!bench::SameFile(stored, image)) {
+    if (!SameFileBytes(stored, image)) {
       why += "the stored image differs or is missing; ";
       outcome.bMismatch = bDone || child.GetExitStatus() == 0;
     }
@@ -329,7 +329,7 @@ sOutcome Run(const sSettings& settings, const sPlan& plan) {
                   "\n    transcript kept: ";
     // Keep the transcript of a failed run for the report.
     const std::string kept = "/tmp/halvex-soak-failed-" + std::to_string(plan.index) + ".log";
-    const std::string copy = "cp '" + folder.Path() + "/sim.log' '" + kept + "'";
+    const std::string copy = "cp '" + folder.GetPath() + "/sim.log' '" + kept + "'";
     outcome.why += std::system(copy.c_str()) == 0 ? kept : "(could not copy)";
   }
   return outcome;

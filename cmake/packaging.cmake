@@ -1,6 +1,6 @@
 # What `cmake --install` puts where, and the packages CPack makes of it (scripts/package.sh):
 #   Linux:   a Debian package: halvex-installer and halvex-sim in /usr/bin, their man pages, the
-#            README and the licence under /usr/share/doc/halvex-installer.
+#            README, the changelog and the licence under /usr/share/doc/halvex-installer.
 #   Windows: a zip: halvex-installer.exe, README, the licence and an example package store.
 # CPack does not build: scripts/package.sh builds the installed targets first.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
@@ -47,15 +47,34 @@ else()
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${doc_dir})
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${doc_dir} RENAME copyright)
 
+  # The package's changelog (packaging/debian/changelog, Debian's format), compressed as Debian
+  # keeps it. Its latest entry must be this version.
+  set(changelog ${PROJECT_SOURCE_DIR}/packaging/debian/changelog)
+  file(STRINGS ${changelog} changelog_head LIMIT_COUNT 1)
+  if(NOT changelog_head MATCHES "^halvex-installer \\(${PROJECT_VERSION}\\) ")
+    message(FATAL_ERROR "packaging/debian/changelog has no entry for ${PROJECT_VERSION} at its top")
+  endif()
+  configure_file(${changelog} ${CMAKE_BINARY_DIR}/doc/changelog COPYONLY)
+  add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/doc/changelog.gz
+    COMMAND ${HALVEX_GZIP} -9 -n -f -k ${CMAKE_BINARY_DIR}/doc/changelog
+    DEPENDS ${CMAKE_BINARY_DIR}/doc/changelog
+    COMMENT "Compressing the changelog"
+    VERBATIM)
+  add_custom_target(halvex_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+  install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.gz DESTINATION ${doc_dir})
+
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Halvex Service")
+  # The same contact as in the changelog's entries.
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Halvex Service <service@halvex.example>")
   set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+  # Lines of at most 79 characters (Debian's limit for the extended description).
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "halvex-installer identifies the instrument on a serial port, sends a software package's
-image to its resident installer and waits for the instrument to restart. halvex-sim
-plays such an instrument on a pseudo-terminal.")
+      "halvex-installer identifies the instrument on a serial port, sends a software
+package's image to its resident installer and waits for the instrument to
+restart. halvex-sim plays such an instrument on a pseudo-terminal.")
   # Library dependencies from the binaries themselves (dpkg-shlibdeps).
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()

@@ -52,6 +52,15 @@ inline bool IsValidPort(int port) {
 
 // Abstract channel. Results are bools; nothing throws. A channel keeps the text of its last
 // error; ErrorOccurred reports an error once and clears it.
+//
+// A port that goes away (a USB adapter pulled or reset, a device server that drops the
+// connection) is the channel's business alone. The channel tells it from a line that is merely
+// silent, closes the dead port itself, fails the operations that meet it with
+// "Error: device lost:<port>" and shows no notice for them; it then waits for the port to
+// return, paced by cPortWait (comm/port_wait.h), trying quietly with its last settings. Its
+// owner asks IsLost() (to report the loss once, and the return once), calls Recover() as the
+// first thing of every step it repeats, and keeps no timer of its own. The defaults below are
+// those of a channel whose port never goes away.
 class cComm {
  public:
   virtual ~cComm() {}
@@ -68,6 +77,19 @@ class cComm {
   virtual bool PurgeRx() = 0;
   virtual bool ErrorOccurred() = 0;
   virtual const char* GetErrorString() = 0;
+
+  // The port went away (or did not open again) and the channel waits for it to return. False
+  // again once it is open, or once Disconnect has let go of it.
+  virtual bool IsLost() const { return false; }
+  // Takes the port as gone although nothing has failed on it yet: its owner knows it was there
+  // a moment ago (the other connection has just let go of it), yet it did not open. It is then
+  // waited for like a lost one. False for a channel that was never given a port.
+  virtual bool MarkLost() { return false; }
+  // One step of getting the port back, quietly. Open: true at once. Closed by Disconnect: one
+  // attempt now to open it with the last settings. Lost: one attempt when the next is due,
+  // otherwise a sleep of at most PORT_WAIT_SLICE_MS. An attempt that fails takes the port as
+  // lost. True when the port is open.
+  virtual bool Recover() { return IsConnected(); }
 };
 
 #endif

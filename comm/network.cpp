@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/notice.h"
+#include "util/notice.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ void cNetworkClient::Close() {
 bool cNetworkClient::Fail(const char* text, bool bCleanup) {
   bErrorOccurred = true;
   std::snprintf(szErrorString, sizeof(szErrorString), "%s", text);
-  platform::ShowNotice(szErrorString, "Error", platform::NOTICE_WARNING);
+  Notify(szErrorString, "Error", NOTICE_WARNING);
   if (bCleanup) {
     sock.Close();
     platform::CleanupSockets();

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "platform/clock.h"
-#include "platform/notice.h"
 #include "platform/serial_device.h"
+#include "util/notice.h"
 #include "util/trace.h"
 
 using namespace telnet;
@@ -33,8 +33,6 @@ struct sLineSetting {
 
 cNetworkChannel::cNetworkChannel()
     : baud(BAUD_57600),
-      bLost(false),
-      ctReopenTime(0),
       bUnflushed(false),
       ctLineFree(0),
       bQuestionUnanswered(false),
@@ -52,7 +50,7 @@ void cNetworkChannel::SetError(const char* format) {
 }
 
 void cNetworkChannel::SetClosedError() {
-  if (bLost) {
+  if (portWait.IsLost()) {
     SetError("Error: connection lost:%s");
   } else {
     bErrorOccurred = true;
@@ -97,7 +95,7 @@ bool cNetworkChannel::OpenFailed(const std::string& reason, const char* szError,
   trace.PortNotOpened(szName.c_str(), reason);
   if (bShowError) {
     const std::string text = std::string(szErrorString) + "\n" + openFailure;
-    platform::ShowNotice(text.c_str(), "Error", platform::NOTICE_WARNING);
+    Notify(text.c_str(), "Error", NOTICE_WARNING);
   }
   return false;
 }
@@ -166,7 +164,7 @@ bool cNetworkChannel::Open(bool bShowError, int connectTimeoutMs) {
     std::snprintf(szError, sizeof(szError), "Could not set up the line:%s", szName.c_str());
     return OpenFailed(reason, szError, bShowError);
   }
-  bLost = false;
+  portWait.Clear();
   if (port.mode == NETWORK_RFC2217) {
     trace.PortOpened(szName.c_str(), address, GetBaudRate(baud));
   } else {
@@ -325,8 +323,7 @@ void cNetworkChannel::LoseConnection() {
   Close();
   DropReceived();
   trace.PortLost(szName.c_str());
-  bLost = true;
-  ctReopenTime = platform::GetMonotonicMs();
+  portWait.Lost();
   SetError("Error: connection lost:%s");
 }
 
@@ -337,8 +334,7 @@ bool cNetworkChannel::MarkLost() {
     DropReceived();
     trace.PortLost(szName.c_str());
   }
-  bLost = true;
-  ctReopenTime = platform::GetMonotonicMs();
+  portWait.Lost();
   return true;
 }
 
@@ -350,24 +346,18 @@ bool cNetworkChannel::Reopen() {
 }
 
 bool cNetworkChannel::Recover() {
-  if (!bLost) return bConnected;
-  const int64_t ctNow = platform::GetMonotonicMs();
-  const int64_t ctDue = ctReopenTime + NETWORK_REOPEN_INTERVAL_MS;
-  if (ctNow < ctDue) {
-    const int64_t wait = ctDue - ctNow;
-    platform::SleepMs(wait < NETWORK_WAIT_SLICE_MS ? static_cast<unsigned>(wait)
-                                                   : NETWORK_WAIT_SLICE_MS);
-    return false;
-  }
+  if (bConnected) return true;
+  if (port.host.empty()) return false;
+  if (portWait.IsLost() && !portWait.AttemptDue()) return false;
   return Reopen();
 }
 
 bool cNetworkChannel::Disconnect() {
-  bLost = false;
+  portWait.Clear();
   if (!bConnected) return false;
   Flush();
   if (!bConnected) {
-    bLost = false;
+    portWait.Clear();
     return true;
   }
   // The server reads the end of the stream and closes its own end, which leaves its port free
@@ -396,7 +386,7 @@ bool cNetworkChannel::Reconnect() {
     return false;
   }
   // A connection known to be lost is tried quietly: its loss was reported when it began.
-  if (bLost) return Reopen();
+  if (portWait.IsLost()) return Reopen();
   if (Open(true, NETWORK_CONNECT_TIMEOUT_MS)) return true;
   MarkLost();
   return false;

@@ -16,9 +16,9 @@
 // the next non-empty line with its line end.
 //
 // A connection that is closed or reset (the server restarted, the network went) is a lost
-// port, as a pulled adapter is for the serial channel: the channel closes it, reports
-// "Error: connection lost:<port>" and is opened again quietly, at most every
-// NETWORK_REOPEN_INTERVAL_MS, by Recover(). A merely silent line is never taken for this.
+// port (cComm), as a pulled adapter is for the serial channel: the channel closes it, fails the
+// operations with "Error: connection lost:<port>", shows no notice, and is opened again
+// quietly by Recover(), paced by cPortWait. A merely silent line is never taken for this.
 #ifndef HALVEX_COMM_NETWORK_CHANNEL_H
 #define HALVEX_COMM_NETWORK_CHANNEL_H
 
@@ -28,6 +28,7 @@
 
 #include "comm/network.h"
 #include "comm/network_port.h"
+#include "comm/port_wait.h"
 #include "comm/telnet_codec.h"
 
 // Time to make the TCP connection, at the first opening and at quiet reopenings.
@@ -43,9 +44,6 @@ constexpr int NETWORK_CLOSE_TIMEOUT_MS = 1000;
 // its line is given beyond the bytes' own line time.
 constexpr int NETWORK_FLUSH_TIMEOUT_MS = 1000;
 constexpr int NETWORK_FLUSH_MARGIN_MS = 100;
-// A lost connection is opened again at most this often; Recover() sleeps at most a slice.
-constexpr int64_t NETWORK_REOPEN_INTERVAL_MS = 2000;
-constexpr unsigned NETWORK_WAIT_SLICE_MS = 200;
 
 class cNetworkChannel : public cNetworkClient {
  public:
@@ -92,19 +90,16 @@ class cNetworkChannel : public cNetworkClient {
   // Why the last Initialize failed, one line; empty when it opened.
   const char* GetOpenFailure() const { return openFailure.c_str(); }
 
-  // Lost-port operations, as the serial channel's (comm/serial.h).
-  bool IsLost() const { return bLost; }
-  // Takes the connection as lost: Recover() opens it again. False when no port was given.
-  bool MarkLost();
-  // Opens it again with the last settings, quietly; one that does not open counts as lost.
-  bool Reopen();
-  // One step of waiting for a lost connection: opens it again when NETWORK_REOPEN_INTERVAL_MS
-  // have passed since the loss or the last attempt, else sleeps until then (at most
-  // NETWORK_WAIT_SLICE_MS). True when it is open.
-  bool Recover();
+  // Lost-port operations, as the serial channel's (cComm). A quiet attempt to open the
+  // connection again waits NETWORK_REOPEN_CONNECT_TIMEOUT_MS at most for the server.
+  bool IsLost() const override { return portWait.IsLost(); }
+  bool MarkLost() override;
+  bool Recover() override;
 
  private:
   bool Open(bool bShowError, int connectTimeoutMs);
+  // Opens it again with the last settings, quietly; one that does not open counts as lost.
+  bool Reopen();
   bool SetUpLine();
   bool OpenFailed(const std::string& reason, const char* szError, bool bShowError);
   void SetError(const char* format);
@@ -125,8 +120,7 @@ class cNetworkChannel : public cNetworkClient {
   stNetworkPort port;
   std::string szName;
   eBaud baud;
-  bool bLost;
-  int64_t ctReopenTime;      // the loss or the last attempt to open the connection again
+  cPortWait portWait;
   bool bUnflushed;           // written since the last Flush
   int64_t ctLineFree;        // when the server's line will have sent everything written
   bool bQuestionUnanswered;  // the server did not answer Flush's question once

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
-#include "platform/notice.h"
+#include "util/notice.h"
 #include "util/trace.h"
 
 cSerial::cSerial()
@@ -14,9 +14,7 @@ cSerial::cSerial()
       protocol(PROTOCOL_PLAIN),
       bErrorOccurred(false),
       szErrorString{0},
-      bConnected(false),
-      bLost(false),
-      ctReopenTime(0) {}
+      bConnected(false) {}
 
 cSerial::~cSerial() {
   Disconnect();
@@ -28,7 +26,7 @@ void cSerial::SetError(const char* format) {
 }
 
 void cSerial::SetClosedError() {
-  SetError(bLost ? "Error: device lost:%s" : "Error: port not initialized:%s");
+  SetError(portWait.IsLost() ? "Error: device lost:%s" : "Error: port not initialized:%s");
 }
 
 bool cSerial::CheckLost() {
@@ -37,8 +35,7 @@ bool cSerial::CheckLost() {
   device.Close();
   trace.PortLost(szComport[port]);
   bConnected = false;
-  bLost = true;
-  ctReopenTime = platform::GetMonotonicMs();
+  portWait.Lost();
   SetError("Error: device lost:%s");
   return true;
 }
@@ -50,20 +47,14 @@ bool cSerial::MarkLost() {
     trace.PortLost(szComport[port]);
   }
   bConnected = false;
-  bLost = true;
-  ctReopenTime = platform::GetMonotonicMs();
+  portWait.Lost();
   return true;
 }
 
 bool cSerial::Recover() {
-  if (!bLost) return bConnected;
-  const int64_t ctNow = platform::GetMonotonicMs();
-  const int64_t ctDue = ctReopenTime + PORT_REOPEN_INTERVAL_MS;
-  if (ctNow < ctDue) {
-    const int64_t wait = ctDue - ctNow;
-    platform::SleepMs(wait < PORT_WAIT_SLICE_MS ? static_cast<unsigned>(wait) : PORT_WAIT_SLICE_MS);
-    return false;
-  }
+  if (bConnected) return true;
+  if (!IsValidPort(port)) return false;
+  if (portWait.IsLost() && !portWait.AttemptDue()) return false;
   return Reopen();
 }
 
@@ -92,33 +83,39 @@ bool cSerial::Initialize(ePort newPort, eBaud newBaud, char newAddress, eProtoco
   address = newAddress;
   baud = newBaud;
   protocol = newProtocol;
-  if (!device.Open(port)) {
-    bErrorOccurred = true;
-    trace.PortNotOpened(szComport[port], device.GetOpenFailure());
-    if (bShowError) {
-      std::snprintf(szErrorString, sizeof(szErrorString), "Could not open:%s serial port",
-                    szComport[port]);
-      // The device and the system's reason follow on a line of their own.
-      const std::string text = device.GetOpenFailure().empty()
-                                   ? std::string(szErrorString)
-                                   : std::string(szErrorString) + "\n" + device.GetOpenFailure();
-      platform::ShowNotice(text.c_str(), "Error", platform::NOTICE_WARNING);
-    }
-    return false;
-  }
-  if (!device.Configure(GetBaudRate(baud))) {
+  // A port whose settings do not take is no open port either: the same report, with the
+  // system's reason.
+  if (!device.Open(port) || !device.Configure(GetBaudRate(baud))) {
     device.Close();
-    trace.PortNotOpened(szComport[port], "its settings could not be read");
+    ReportOpenFailure(bShowError);
     return false;
   }
   bConnected = true;
-  bLost = false;
+  portWait.Clear();
+  szTracedFailure.clear();
   trace.PortOpened(szComport[port], platform::SerialPortPath(port), GetBaudRate(baud));
   return true;
 }
 
+void cSerial::ReportOpenFailure(bool bShowError) {
+  bErrorOccurred = true;
+  const std::string& reason = device.GetOpenFailure();
+  // While a lost port is waited for, the same failure again is no news for the trace.
+  if (!portWait.IsLost() || reason != szTracedFailure) {
+    trace.PortNotOpened(szComport[port], reason);
+    szTracedFailure = reason;
+  }
+  if (!bShowError) return;
+  std::snprintf(szErrorString, sizeof(szErrorString), "Could not open:%s serial port",
+                szComport[port]);
+  // The device and the system's reason follow on a line of their own.
+  const std::string text =
+      reason.empty() ? std::string(szErrorString) : std::string(szErrorString) + "\n" + reason;
+  Notify(text.c_str(), "Error", NOTICE_WARNING);
+}
+
 bool cSerial::Disconnect() {
-  bLost = false;
+  portWait.Clear();
   if (!bConnected) return false;
   device.Close();
   bConnected = false;
@@ -129,7 +126,7 @@ bool cSerial::Disconnect() {
 bool cSerial::Reconnect() {
   if (bConnected) return true;
   // A port known to be gone is tried quietly: its loss was reported when it began.
-  if (bLost) return Reopen();
+  if (portWait.IsLost()) return Reopen();
   if (Initialize(port, baud, address, protocol, true)) return true;
   MarkLost();
   return false;
@@ -174,9 +171,10 @@ bool cSerial::WriteN(const char* data, int n) {
     // A lost device is no write fault to show: its loss is reported once, by the owner.
     if (CheckLost()) return false;
     SetError("Error: write length error:%s");
-    char szText[32];
-    std::snprintf(szText, sizeof(szText), "WriteNErr %d", written < 0 ? 0 : written);
-    platform::ShowNotice(szText, "WritePacket1", platform::NOTICE_INFORMATION);
+    char szText[96];
+    std::snprintf(szText, sizeof(szText), "Only %d of %d bytes could be written to %s.",
+                  written < 0 ? 0 : written, n, szComport[port]);
+    Notify(szText, "Sending failed", NOTICE_INFORMATION);
     return false;
   }
   return true;

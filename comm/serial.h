@@ -2,16 +2,14 @@
 #ifndef HALVEX_COMM_SERIAL_H
 #define HALVEX_COMM_SERIAL_H
 
+#include <string>
+
 #include "comm/comm.h"
+#include "comm/port_wait.h"
 #include "platform/serial_device.h"
 
 constexpr int MAX_BUFF_LEN = 256;
 constexpr int MAX_ERROR_LEN = 64;
-// A port whose device is gone is opened again at most this often.
-constexpr int64_t PORT_REOPEN_INTERVAL_MS = 2000;
-// The longest Recover() sleeps: a caller that repeats its step gets control back this often
-// (the window handles its messages, a time limit is checked).
-constexpr unsigned PORT_WAIT_SLICE_MS = 200;
 
 class cSerial : public cComm {
  public:
@@ -52,27 +50,25 @@ class cSerial : public cComm {
   const char* GetOpenFailure() const { return device.GetOpenFailure().c_str(); }
   eBaud GetBaud() const { return baud; }
 
-  // The device went away under an open port (or the port did not open again): the channel has
-  // closed its dead handle, reports "Error: device lost:<port>" and waits for the device to
-  // return. A merely silent line is never taken for this.
-  bool IsLost() const { return bLost; }
-  // Takes the port as gone: the owner knows it was there a moment ago, and Recover() opens it
-  // as it returns. False for a port that was never given.
-  bool MarkLost();
-  // Opens the port again with the last settings, quietly; one that does not open counts as
-  // gone. True when it is open.
-  bool Reopen();
-  // One step of waiting for a lost port: opens it again with the last settings, quietly, when
-  // PORT_REOPEN_INTERVAL_MS have passed since the loss or the last attempt; otherwise sleeps
-  // until then (at most PORT_WAIT_SLICE_MS). True when the port is open.
-  bool Recover();
+  // A lost port (see cComm): the device went away under an open port, or the port did not
+  // open again. The dead handle is closed, the operations fail with "Error: device lost:<port>"
+  // and nothing is shown; a merely silent line is never taken for this.
+  bool IsLost() const override { return portWait.IsLost(); }
+  bool MarkLost() override;
+  bool Recover() override;
 
  private:
   void SetError(const char* format);
   // Called after every device operation: a device found gone closes the port for good.
   bool CheckLost();
+  // Opens the port again with the last settings, quietly; one that does not open counts as
+  // gone. True when it is open.
+  bool Reopen();
   // The error of an operation on a closed port.
   void SetClosedError();
+  // A port that did not open or whose settings did not take: the error, the trace and, with
+  // bShowError, the notice with the device and the system's reason.
+  void ReportOpenFailure(bool bShowError);
 
   platform::cSerialDevice device;
   ePort port;
@@ -82,8 +78,8 @@ class cSerial : public cComm {
   bool bErrorOccurred;
   char szErrorString[MAX_ERROR_LEN];
   bool bConnected;
-  bool bLost;
-  int64_t ctReopenTime;  // the loss or the last attempt to open the port again
+  cPortWait portWait;
+  std::string szTracedFailure;  // the last open failure in the trace
 };
 
 #endif

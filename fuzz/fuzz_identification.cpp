@@ -7,7 +7,7 @@
 #include "comm/comm.h"
 #include "fuzz/fake_line.h"
 #include "fuzz/fuzz_support.h"
-#include "instrument/halvex_instrument.h"
+#include "instrument_control/halvex_commands.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The whole connection over the line.
   {
     fuzz::SetLineInput(data, size);
-    cHalvexInstrument instrument;
+    cHalvexControlInstrument instrument;
     instrument.Connect(COM1, BAUD_57600, false);
     RequireTextsFit(instrument);
     if (instrument.IsConnected()) {
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   fuzz::SetLineInput(reinterpret_cast<const uint8_t*>(CANNED_CONNECTION),
                      sizeof(CANNED_CONNECTION) - 1);
-  cHalvexInstrument instrument;
+  cHalvexControlInstrument instrument;
   fuzz::Require(instrument.Connect(COM1, BAUD_57600, false) && instrument.IsConnected(),
                 "the canned connection connects");
   cLinesComm lines(text);

@@ -4,7 +4,7 @@
 
 #include "fuzz/fake_line.h"
 #include "fuzz/fuzz_support.h"
-#include "instrument/halvex_module.h"
+#include "instrument_control/halvex_module.h"
 
 namespace {
 

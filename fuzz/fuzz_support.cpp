@@ -10,6 +10,7 @@ namespace fuzz {
 static void DropNotice(const char*, const char*, platform::eNoticeIcon) {}
 
 void SilenceNotices() {
+  SetNoticeSink(DropNotice);
   platform::SetNoticeHandler(DropNotice);
 }
 

@@ -28,16 +28,8 @@ cHalvexInstrument::cHalvexInstrument()
       serialNumber(0),
       szSerialNumber{},
       szVersion{},
-      channelValid{},
-      sensorValid{},
-      turndownValid{},
-      maxRange{},
-      minRange{},
-      rangeUnits{},
       bReconnectStarted(false),
-      ctStartTime(0),
-      bReopenTried(false),
-      ctReopenTime(0) {}
+      ctStartTime(0) {}
 
 static bool NamesMaker(const char* reply) {
   return std::strstr(reply, "HALVEX,") != nullptr || std::strstr(reply, "DREV,") != nullptr;
@@ -82,13 +74,9 @@ bool cHalvexInstrument::Reconnect() {
   }
   if (comm == nullptr) return bConnected;
   if (!comm->IsConnected()) {
-    // A port that is missing is tried again only every 2 s, and quietly: the caller reports a
-    // port that is gone once, not once per attempt.
-    if (bReopenTried && ctNow - ctReopenTime <= RECONNECT_INTERVAL_MS) return bConnected;
-    bReopenTried = true;
-    ctReopenTime = ctNow;
-    if (!(comm == &serial ? serial.Reopen() : comm->Reconnect())) return bConnected;
-    ctStartTime = platform::GetMonotonicMs();
+    // The channel opens its port again at its own pace, quietly: the caller reports a port
+    // that is gone once, not once per attempt. The handshake waits its interval after that.
+    if (comm->Recover()) ctStartTime = platform::GetMonotonicMs();
     return bConnected;
   }
   if (ctNow - ctStartTime > RECONNECT_INTERVAL_MS) {
@@ -151,6 +139,19 @@ bool cHalvexInstrument::Initialize() {
   return true;
 }
 
+// The version in the reply's first field named name ("GPIB:"), up to the next comma or the end,
+// as "%d.%d.%d" cut to the text's width; "0.0.0" when the reply has no such field.
+static void ReadImageVersion(const char* reply, const char* name,
+                             char (&szVersionText)[MAX_VER_LEN]) {
+  sVersion version{0, 0, 0};
+  const char* field = std::strstr(reply, name);
+  if (field != nullptr) cHalvexInstrument::ExtractVersion(&version, field + std::strlen(name));
+  char szText[48];
+  std::snprintf(szText, sizeof(szText), "%d.%d.%d", static_cast<int>(version.major),
+                static_cast<int>(version.minor), static_cast<int>(version.build));
+  CopyText(szVersionText, szText);
+}
+
 bool cHalvexInstrument::UpdateVersions() {
   CopyText(szMainVersion, NOT_REQUIRED);
   CopyText(szGPIBVersion, NOT_REQUIRED);
@@ -174,10 +175,8 @@ bool cHalvexInstrument::UpdateVersions() {
                   static_cast<int>(mainVersion.minor), static_cast<int>(mainVersion.build));
     CopyText(szMainVersion, szText);
   }
-  // The instrument's GPIB and FPGA versions are not read: they always show 0.0.0.
-  std::snprintf(szText, sizeof(szText), "%d.%d.%d", 0, 0, 0);
-  CopyText(szGPIBVersion, szText);
-  CopyText(szFPGAVersion, szText);
+  ReadImageVersion(szReply, "GPIB:", szGPIBVersion);
+  ReadImageVersion(szReply, "FPGA:", szFPGAVersion);
   return true;
 }
 

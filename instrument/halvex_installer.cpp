@@ -17,6 +17,8 @@ cHalvexInstaller::cHalvexInstaller()
       bExitAcknowledged(false),
       bTransferComplete(false),
       bTransferFailed(false),
+      bTransferUncertain(false),
+      bPacketUnanswered(false),
       fProgressPercent(0.0f),
       fpLocalFile(nullptr),
       fileSize(0),
@@ -54,7 +56,7 @@ bool cHalvexInstaller::Connect(ePort port, eBaud baud) {
 bool cHalvexInstaller::PortReady() {
   if (!bConnected) return false;
   if (!PortLost()) return true;
-  if (!serial.Recover()) return false;
+  if (!comm->Recover()) return false;
   if (bMarkerUnconfirmed) {
     const char marker[4] = {0, 0, 0, 0};
     if (!comm->WriteN(marker, 4)) return false;
@@ -111,6 +113,7 @@ bool cHalvexInstaller::InitializeTransfer(const char* localPath, const char* rem
   transferState = TRANSFER_IDLE;
   bTransferComplete = false;
   bTransferFailed = false;
+  bTransferUncertain = false;
   fProgressPercent = 0.0f;
   fileSize = 0;
   chunkLength = 0;
@@ -119,8 +122,8 @@ bool cHalvexInstaller::InitializeTransfer(const char* localPath, const char* rem
   szRemoteFile[0] = '\0';
 
   if (localPath == nullptr || remoteName == nullptr || remoteName[0] == '\0') return false;
-  std::strncpy(szRemoteFile, remoteName, MAX_REMOTE_NAME_LEN - 1);
-  szRemoteFile[MAX_REMOTE_NAME_LEN - 1] = '\0';
+  std::strncpy(szRemoteFile, remoteName, MAX_PATH_LEN - 1);
+  szRemoteFile[MAX_PATH_LEN - 1] = '\0';
 
   if (!platform::IsRegularFile(localPath)) return false;
   FILE* file = platform::OpenForReading(localPath);
@@ -142,16 +145,16 @@ bool cHalvexInstaller::InitializeTransfer(const char* localPath, const char* rem
 bool cHalvexInstaller::Update() {
   switch (transferState) {
     case TRANSFER_BEGIN:
-      if (!Send(CMD_TRANSFER_FILE)) return false;
+      if (!Send(CMD_TRANSFER_FILE)) return PacketFailed();
       bTransferComplete = false;
       transferState = TRANSFER_NAME;
       return true;
     case TRANSFER_NAME:
-      if (!Send(szRemoteFile)) return false;
+      if (!Send(szRemoteFile)) return PacketFailed();
       transferState = TRANSFER_SIZE;
       return true;
     case TRANSFER_SIZE:
-      if (!Send(static_cast<unsigned int>(fileSize))) return false;
+      if (!Send(static_cast<unsigned int>(fileSize))) return PacketFailed();
       transferState = TRANSFER_DATA;
       bReadNextChunk = true;
       return true;
@@ -177,7 +180,7 @@ bool cHalvexInstaller::SendNextChunk() {
   // A chunk that was refused or not answered is sent again unchanged, without reading.
   if (!WritePacket(transferBuffer, static_cast<int>(chunkLength))) {
     bReadNextChunk = false;
-    return false;
+    return PacketFailed();
   }
   bytesSent += chunkLength;
   fProgressPercent = static_cast<float>(static_cast<double>(bytesSent) * 100.0 / fileSize);
@@ -199,6 +202,15 @@ bool cHalvexInstaller::EndTransfer() {
   bTransferComplete = true;
   transferState = TRANSFER_IDLE;
   return true;
+}
+
+bool cHalvexInstaller::PacketFailed() {
+  if (!bPacketUnanswered) return false;
+  bTransferUncertain = true;
+  trace.Unsure(
+      "neither \"A\" nor \"N\" for the packet: the installer may have stored it; it "
+      "is sent again and the transfer is uncertain");
+  return false;
 }
 
 bool cHalvexInstaller::FailTransfer() {

@@ -14,6 +14,7 @@
 
 #include "comm/comm.h"
 #include "comm/serial.h"
+#include "util/path_limit.h"
 
 // Step performed by the next Update().
 enum eTransferState : int32_t {
@@ -50,7 +51,9 @@ constexpr unsigned STOP_DELAY = 2000;
 // Largest file size that the 32-bit size packet can announce.
 constexpr uint64_t MAX_TRANSFER_SIZE = 0xFFFFFFFFu;
 
-constexpr int MAX_REMOTE_NAME_LEN = 260;  // 259 characters and the NUL
+// Caption of the notices about damaged replies (outside console mode).
+constexpr const char* REPLY_NOTICE_CAPTION = "Reply from the instrument";
+
 constexpr int HANDSHAKE_BUFFER_LEN = 1024;
 
 class cHalvexInstaller {
@@ -75,7 +78,8 @@ class cHalvexInstaller {
   bool Send(unsigned int word);
   // The characters of text without the terminating NUL.
   bool Send(const char* text);
-  // Console mode reports reception faults on the standard streams instead of notices.
+  // Console mode reports reception faults as "ReadPacket : <fault>" lines on the standard
+  // streams; otherwise each is a notice (Notify) with REPLY_NOTICE_CAPTION.
   void SetConsole(bool on) { bConsoleOutput = on; }
 
   // Connection and commands.
@@ -107,10 +111,16 @@ class cHalvexInstaller {
   // The last transfer ended without delivering the file: a read error, or the file changed
   // size after InitializeTransfer. Cleared by the next InitializeTransfer.
   bool TransferFailed() const { return bTransferFailed; }
+  // A packet of the transfer (the command word, the name, the size or a chunk) was written
+  // whole and answered neither "A" nor "N": silence for the handshake time, other bytes only,
+  // or a port lost before the answer. It is sent again as always, but the installer may have
+  // stored it already, so the file it holds may carry a packet twice. A packet refused with
+  // "N", or one whose writing failed, is no such doubt. Cleared by the next InitializeTransfer.
+  bool TransferUncertain() const { return bTransferUncertain; }
   float GetProgressPercent() const { return bConnected ? fProgressPercent : 0.0f; }
-  // The port went away during the connection. Every exchange then waits for it instead (at
-  // most PORT_WAIT_SLICE_MS a call, reopening it every PORT_REOPEN_INTERVAL_MS) and fails
-  // quietly; once it is back the transfer goes on where it stood.
+  // The port went away during the connection. Every exchange then lets the channel wait for
+  // it instead (cComm::Recover) and fails quietly; once it is back the transfer goes on where
+  // it stood.
   bool IsPortLost() const { return bConnected && PortLost(); }
   // Connected with the port open.
   bool IsPortOpen() { return bConnected && comm != nullptr && comm->IsConnected(); }
@@ -125,12 +135,15 @@ class cHalvexInstaller {
   bool SendNextChunk();
   bool EndTransfer();
   bool FailTransfer();
+  // A step of the transfer whose packet failed: false, and the transfer is uncertain when the
+  // packet went unanswered.
+  bool PacketFailed();
   void CloseLocalFile();
   void Report(const char* text, bool bToStandardError);
   void Answer(char byte);
-  bool PortLost() const { return comm == &serial && serial.IsLost(); }
-  // True when an exchange may go on the line. A lost port is waited for here; once it is back,
-  // an end-of-file marker that may have gone with it is sent again first.
+  bool PortLost() const { return comm != nullptr && comm->IsLost(); }
+  // True when an exchange may go on the line: the channel is asked to get a lost port back.
+  // Once it is back, an end-of-file marker that may have gone with it is sent again first.
   bool PortReady();
 
   eTransferState transferState;
@@ -142,6 +155,9 @@ class cHalvexInstaller {
   bool bExitAcknowledged;
   bool bTransferComplete;
   bool bTransferFailed;
+  bool bTransferUncertain;
+  // The last WritePacket wrote its packet whole and got neither "A" nor "N".
+  bool bPacketUnanswered;
   float fProgressPercent;
   FILE* fpLocalFile;
   uint32_t fileSize;
@@ -151,7 +167,7 @@ class cHalvexInstaller {
   // An end-of-file marker went out and no packet was acknowledged since. The marker has no
   // answer, so a loss of the port in this time may have taken it: it is sent once more.
   bool bMarkerUnconfirmed;
-  char szRemoteFile[MAX_REMOTE_NAME_LEN];
+  char szRemoteFile[MAX_PATH_LEN];
   char transferBuffer[MAX_PACKET_LEN];
   char szHandshake[HANDSHAKE_BUFFER_LEN];
   bool bConsoleOutput;

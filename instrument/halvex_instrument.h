@@ -1,6 +1,7 @@
 // The connection to one pressure instrument over its text command channel: handshake,
 // identification, software versions, reconnection after a reboot, the start of the resident
-// installer, and the measurement and control commands.
+// installer. The measurement and control commands are a class of its own, derived from this one,
+// in the library that defines them (instrument_control/halvex_commands.h).
 #ifndef HALVEX_INSTRUMENT_HALVEX_INSTRUMENT_H
 #define HALVEX_INSTRUMENT_HALVEX_INSTRUMENT_H
 
@@ -15,13 +16,8 @@ constexpr int MAX_MANUF_LEN = 8;    // manufacturer text
 constexpr int MAX_MODEL_LEN = 8;    // model text
 constexpr int MAX_SN_LEN = 8;       // serial number text
 constexpr int MAX_VERSION_LEN = 8;  // version field of the identification
-constexpr int MAX_UNITS_LEN = 8;    // units text
-constexpr int MAX_MODULES = 3;      // module kinds
-constexpr int MAX_CHANNELS = 2;     // channels
-constexpr int MAX_SENSORS = 3;      // sensors per channel
-constexpr int MAX_TURNDOWNS = 4;    // turndowns per sensor
 
-// The handshake is repeated (and a missing port reopened) at most this often.
+// The handshake is repeated at most this often, and no sooner after the port opened again.
 constexpr int64_t RECONNECT_INTERVAL_MS = 2000;
 
 struct sVersion {
@@ -36,14 +32,6 @@ enum eInstrumentType : int {
   INSTRUMENT_INDICATOR = 2,
 };
 
-enum eChannel : int { CHANNEL_A = 0, CHANNEL_B = 1 };
-
-// Sensor letters on the wire: P, S, B.
-enum eSensor : int { SENSOR_P = 0, SENSOR_S = 1, SENSOR_B = 2 };
-
-// Turndown digits 1 to 4 on the wire.
-enum eTurndown : int { TURNDOWN_1 = 0, TURNDOWN_2, TURNDOWN_3, TURNDOWN_4 };
-
 class cHalvexInstrument {
  public:
   cHalvexInstrument();
@@ -54,17 +42,19 @@ class cHalvexInstrument {
   // whether its identification was usable is told by IsConnected().
   bool Connect(ePort port, eBaud baud, bool bShowError);
   bool Disconnect();
-  // One step of waiting for a rebooted instrument: reopens a closed port at most every 2 s
-  // (quietly: a port that is gone is the caller's to report, see IsPortLost) and repeats the
-  // handshake at most every 2 s. Returns IsConnected().
+  // One step of waiting for a rebooted instrument: a closed port is left to the channel to
+  // open again (quietly, at its own pace: a port that is gone is the caller's to report, see
+  // IsPortLost), and the handshake is repeated at most every 2 s. Returns IsConnected().
   bool Reconnect();
   // The connection's port is gone (its device went away, or it did not open again).
-  bool IsPortLost() const { return comm == &serial && serial.IsLost(); }
+  bool IsPortLost() const { return comm != nullptr && comm->IsLost(); }
   // The connection's port is open (whether or not an instrument answered on it).
   bool IsPortOpen() { return comm != nullptr && comm->IsConnected(); }
   // Reads and parses the identification, then the versions.
   bool Initialize();
-  // "VERSIONS?": fills the three version texts; false when the reply holds no MAIN version.
+  // "VERSIONS?": fills the three version texts from the fields "MAIN:" (or "INST:"), "GPIB:"
+  // and "FPGA:", in any letter case; a GPIB or FPGA field that is absent reads "0.0.0". False,
+  // and all three "NOT REQ.", when the reply holds no MAIN version.
   bool UpdateVersions();
   // Parses "major.minor.build" (the dots looked for up to the next ",") into out; parts not
   // given are 0. Always true.
@@ -91,50 +81,7 @@ class cHalvexInstrument {
   // "ID?" and its unparsed reply; "???" when not connected.
   const char* GetID();
 
-  // Measurement and control commands. Those that set something send nothing and return false
-  // while not connected.
-  bool Default();
-  bool SetChannel(eChannel channel);
-  bool SetSensor(eSensor sensor, eTurndown turndown);
-  bool Autorange(bool bOn);
-  bool Standby();
-  bool Measure();
-  bool Control();
-  bool Vent();
-  bool Setpt(float value);
-  // "UNITS <units>"; false when the line would not fit.
-  bool Units(const char* units);
-  bool ResetPeak();
-
-  // Queries: one reply line each. Without a channel, or when the read fails, they return
-  // their fallback (0, false, " PSI", true for GetStable).
-  bool GetAutorange();
-  float GetMaxRange();
-  float GetMinRange();
-  const char* GetUnits();
-  float GetCtrlMax();
-  float GetCtrlMin();
-  float GetVolume();
-  bool GetPressureType();
-  eChannel GetChannel();
-  eSensor GetSensor();
-  eTurndown GetTurndown();
-  float GetPressure();
-  float GetRate();
-  float GetSetpt();
-  bool GetStable();
-  float GetPeakMax();
-  float GetPeakMin();
-
-  // Range tables; indices outside their limits give false, 0 or "".
-  bool ChannelValid(eChannel c) const;
-  bool SensorValid(eChannel c, eSensor s) const;
-  bool TurndownValid(eChannel c, eSensor s, eTurndown t) const;
-  float GetMaxRange(eChannel c, eSensor s, eTurndown t) const;
-  float GetMinRange(eChannel c, eSensor s, eTurndown t) const;
-  const char* GetRangeUnits(eChannel c, eSensor s, eTurndown t) const;
-
- private:
+ protected:
   // Sends the handshake on serial and reads the identification into szReply; sets (never
   // clears) bConnected when it names the maker.
   void Handshake();
@@ -143,8 +90,6 @@ class cHalvexInstrument {
   // Writes a query through comm and copies its reply into szReply. False without a channel
   // or when the channel reports an error (szReply then holds the error text).
   bool Query(const char* query);
-  // A query whose reply is read as a number from its second character on.
-  float QueryNumber(const char* query, float fallback);
 
   cComm* comm;
   cSerial serial;
@@ -164,18 +109,9 @@ class cHalvexInstrument {
   char szSerialNumber[MAX_SN_LEN];
   char szVersion[MAX_VERSION_LEN];
 
-  bool channelValid[MAX_CHANNELS];
-  bool sensorValid[MAX_CHANNELS][MAX_SENSORS];
-  bool turndownValid[MAX_CHANNELS][MAX_SENSORS][MAX_TURNDOWNS];
-  float maxRange[MAX_CHANNELS][MAX_SENSORS][MAX_TURNDOWNS];
-  float minRange[MAX_CHANNELS][MAX_SENSORS][MAX_TURNDOWNS];
-  char rangeUnits[MAX_CHANNELS][MAX_SENSORS][MAX_TURNDOWNS][MAX_UNITS_LEN];
-
-  // Reconnection timing, per instance so that every connection paces itself.
+  // Handshake timing of Reconnect, per instance so that every connection paces itself.
   bool bReconnectStarted;
   int64_t ctStartTime;  // last handshake, first Reconnect call or last reopening
-  bool bReopenTried;
-  int64_t ctReopenTime;  // last attempt to reopen a closed port
 };
 
 #endif

@@ -5,7 +5,7 @@
 
 #include "instrument/halvex_installer.h"
 #include "platform/clock.h"
-#include "platform/notice.h"
+#include "util/notice.h"
 #include "util/trace.h"
 
 namespace {
@@ -52,6 +52,7 @@ uint32_t SignedSum(const char* data, int length) {
 }  // namespace
 
 bool cHalvexInstaller::WritePacket(const char* data, int length) {
+  bPacketUnanswered = false;
   if (!PortReady()) return false;
   // A negative length is refused before anything reaches the line: the installer would read
   // it as a huge count and wait for data that never comes.
@@ -77,6 +78,7 @@ bool cHalvexInstaller::CheckHandshake() {
   if (!bConnected) return false;
   ctHandshakeStart = platform::GetMonotonicMs();
   fHandshakeElapsed = 0.0f;
+  bool bRefused = false;  // a real "N" came, not a read that ran into its timeout
   while (fHandshakeElapsed < HANDSHAKE_TIMEOUT) {
     szHandshake[0] = 0;
     comm->ReadN(szHandshake, 1, HANDSHAKE_BYTE_TIMEOUT);
@@ -84,17 +86,20 @@ bool cHalvexInstaller::CheckHandshake() {
       szHandshake[0] = NAK_CHAR;
     } else {
       trace.AnswerReceived(szHandshake[0]);
+      if (szHandshake[0] == NAK_CHAR) bRefused = true;
     }
     if (szHandshake[0] == ACK_CHAR) {
       bMarkerUnconfirmed = false;
       return true;
     }
     // A port that went away answers nothing more: the packet is sent again once it is back.
-    if (PortLost()) return false;
+    if (PortLost()) break;
     // "N" and every other byte are skipped: a refusal does not end the wait.
     fHandshakeElapsed = static_cast<float>(platform::GetMonotonicMs() - ctHandshakeStart) / 1000.0f;
   }
-  trace.Timeout("no \"A\" for the packet within 2 s");
+  // Without an "N" the installer may have taken the packet and its "A" was lost.
+  bPacketUnanswered = !bRefused;
+  if (!PortLost()) trace.Timeout("no \"A\" for the packet within 2 s");
   return false;
 }
 
@@ -106,7 +111,7 @@ void cHalvexInstaller::Report(const char* text, bool bToStandardError) {
     std::fputs("\r\n", stream);
     std::fflush(stream);
   } else {
-    platform::ShowNotice(text, "ReadPacket", platform::NOTICE_INFORMATION);
+    Notify(text, REPLY_NOTICE_CAPTION, NOTICE_INFORMATION);
   }
 }
 

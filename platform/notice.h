@@ -1,11 +1,17 @@
 // The user-notice seam: a modal message box on Windows, a "caption: text" line on standard
-// error elsewhere (never blocks).
+// error elsewhere (never blocks). The program's own notices go through the sink of
+// util/notice.h; the window sets this seam as that sink.
 #ifndef HALVEX_PLATFORM_NOTICE_H
 #define HALVEX_PLATFORM_NOTICE_H
 
+#include "util/notice.h"
+
 namespace platform {
 
-enum eNoticeIcon { NOTICE_ERROR, NOTICE_WARNING, NOTICE_INFORMATION };
+using ::eNoticeIcon;
+using ::NOTICE_ERROR;
+using ::NOTICE_INFORMATION;
+using ::NOTICE_WARNING;
 
 typedef void (*NoticeHandler)(const char* text, const char* caption, eNoticeIcon icon);
 

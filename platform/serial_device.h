@@ -30,7 +30,8 @@ class cSerialDevice {
 
   // Applies the line settings: bitsPerSecond, 8 data bits, no parity, 1 stop bit, no flow
   // control, DTR and RTS on (refusal of the modem lines is harmless), and the read contract
-  // above. False when the port's settings cannot be read (the port should then be closed).
+  // above. False when the port's settings cannot be read or are not taken; GetOpenFailure then
+  // says why, and the port should be closed.
   bool Configure(uint32_t bitsPerSecond);
 
   // Reads up to n bytes under the read contract. Returns the count (0 after the silence
@@ -52,12 +53,13 @@ class cSerialDevice {
   // True once an operation found the device gone; cleared by Open and Close.
   bool IsLost() const { return bLost; }
 
-  // Why the last Open failed: one line naming the device and the system's reason, with what
-  // to do about it. Empty after a successful Open.
+  // Why the last Open or Configure failed: one line naming the device and the system's reason,
+  // with what to do about it. Empty after a successful Open.
   const std::string& GetOpenFailure() const { return openFailure; }
 
  private:
   std::string openFailure;
+  int openedPort = 0;  // the port of the last successful Open
 #ifdef _WIN32
   void* hComm;
 #else

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # A complete automatic installation against the instrument simulator: builds what is needed,
-# lays out a package store with packages of two models, starts halvex-sim on a pty at the
-# speed of a real line (115200 bit/s), installs the newest package of the instrument's model
-# with `halvex-installer -AUTO -PORT=COM1`, and shows that the image on the instrument is
-# byte-identical and the version the instrument now reports.
+# lays out a package store with packages of two models (each with its MAIN image's SHA-256),
+# starts halvex-sim on a pty at the speed of a real line (115200 bit/s), installs the newest
+# package of the instrument's model with `halvex-installer -AUTO -PORT=COM1`, and shows that the
+# image on the instrument is byte-identical and the version the instrument now reports.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
@@ -28,7 +28,11 @@ trap cleanup EXIT
 # The package store: two models, several versions; the images are made now.
 mkdir -p "$WORK/packages" "$WORK/files" "$WORK/instrument"
 image() { head -c "$2" /dev/urandom >"$WORK/files/$1"; }
-package() { printf '[files]\r\nmain=%s\r\ngpib=gpib_010000.bin\r\nfpga=fpga_010000.bin\r\n' "$2" >"$WORK/packages/$1"; }
+# Each package carries its MAIN image's SHA-256, which the installer checks before it starts.
+package() {
+  printf '[files]\r\nmain=%s\r\ngpib=gpib_010000.bin\r\nfpga=fpga_010000.bin\r\n[sha256]\r\nmain=%s\r\n' \
+    "$2" "$(sha256sum <"$WORK/files/$2" | cut -d' ' -f1)" >"$WORK/packages/$1"
+}
 image main_020003.bin 150000
 image main_020105.bin 160000
 image main_030000.bin 150000

@@ -29,7 +29,7 @@ package_tree() { # package_tree dir targets -- cmake-args...
   (cd "$dir" && cpack >/dev/null) || return 1
 }
 
-package_tree build halvex-installer halvex-sim halvex_man_pages -- ||
+package_tree build halvex-installer halvex-sim halvex_man_pages halvex_changelog -- ||
   { echo "the Debian package could not be made" >&2; exit 1; }
 package_tree build-win halvex-installer -- -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake ||
   { echo "the Windows zip could not be made" >&2; exit 1; }

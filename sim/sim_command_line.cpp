@@ -173,12 +173,30 @@ const std::vector<sOption>& GetOptionTable() {
        Number(&sSimFaults::nakEvery, 1, 1000000000)},
       {"drop-ack-every", "N",
        "fault: discard every Nth packet with data and answer nothing, so the program times out "
-       "and resends (a lost \"A\" after an accepted packet cannot be told from this by the "
-       "program, which has no sequence numbers, so it is not simulated)",
+       "and resends (the packet was not stored; --lose-ack-after-store is the other case)",
        Number(&sSimFaults::dropAckEvery, 1, 1000000000)},
+      {"lose-ack-after-store", "K",
+       "fault: data packet K of the first transfer is stored, its \"A\" is lost; the same "
+       "packet next is taken as its repeat and not stored again (see --store-repeats)",
+       Number(&sSimFaults::loseAckAfterStore, 1, 1000000000)},
+      {"unplug-before-ack", "K",
+       "fault: data packet K of the first transfer is stored, then the port is unplugged "
+       "before its \"A\" (with --replug-after-ms it comes back)",
+       Number(&sSimFaults::unplugBeforeAck, 1, 1000000000)},
+      {"lose-ack-every-transfer", nullptr,
+       "fault: the two faults above act in every transfer, not only in the first",
+       Flag(&sSimFaults::bLoseAckEveryTransfer)},
+      {"store-repeats", nullptr,
+       "fault: store the repeat of a packet whose \"A\" was lost as new data, as a naive "
+       "installer would (the file then holds more than its announced size)",
+       Flag(&sSimFaults::bStoreRepeats)},
       {"garbage-before-ack", nullptr,
        "fault: send a few bytes that are neither \"A\" nor \"N\" before every answer",
        Flag(&sSimFaults::bGarbageBeforeAck)},
+      {"bad-reply-checksum", nullptr,
+       "fault: the installer's first reply packet goes out once with a wrong checksum (after "
+       "the program's \"N\" it is sent again as it should be)",
+       Flag(&sSimFaults::bBadReplyChecksum)},
       {"ack-delay-ms", "MS",
        "fault: wait MS before every answer (2000 or more: the program times out and resends, "
        "and the installer takes the resend as a new packet)",
@@ -265,8 +283,14 @@ bool ParseSimCommandLine(int argc, const char* const* argv, sSimCommandLine& out
     }
   }
   if (out.bHelp) return true;
-  if (out.options.faults.replugAfterMs >= 0 && out.options.faults.unplugAfterBytes < 0) {
-    szError = "--replug-after-ms needs --unplug-after-bytes";
+  const sSimFaults& faults = out.options.faults;
+  if (faults.replugAfterMs >= 0 && faults.unplugAfterBytes < 0 && faults.unplugBeforeAck == 0) {
+    szError = "--replug-after-ms needs --unplug-after-bytes or --unplug-before-ack";
+    return false;
+  }
+  if (faults.bLoseAckEveryTransfer && faults.loseAckAfterStore == 0 &&
+      faults.unplugBeforeAck == 0) {
+    szError = "--lose-ack-every-transfer needs --lose-ack-after-store or --unplug-before-ack";
     return false;
   }
   if (out.szLink.empty() || out.options.szStoreDir.empty()) {

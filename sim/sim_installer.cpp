@@ -48,8 +48,13 @@ cSimInstaller::cSimInstaller(const sSimOptions& optionsIn, cSimRecorder& recorde
       state(stateIn),
       step(STEP_COMMAND),
       packetCount(0),
+      transfers(0),
+      dataPackets(0),
+      bAwaitingRepeat(false),
       fileSize(0),
       fileReceived(0),
+      repeatBytes(0),
+      bImageUnclaimed(false),
       bFileDropped(false),
       storedAtUnplugs(-1) {}
 
@@ -63,6 +68,7 @@ std::string cSimInstaller::Describe(const sPacket& packet) const {
 
 eSimFace cSimInstaller::Run() {
   step = STEP_COMMAND;
+  bAwaitingRepeat = false;
   for (;;) {
     sPacket packet;
     const eReceived received = ReceivePacket(packet);
@@ -166,6 +172,7 @@ cSimInstaller::eReceived cSimInstaller::ReceivePacket(sPacket& packet) {
 
 eSimFace cSimInstaller::Dispatch(const sPacket& packet) {
   const bool bWord = packet.length == 4 && IsCommandWord(ReadLe32(packet.data.data()));
+  if (step != STEP_FILE_DATA) bAwaitingRepeat = false;
   switch (step) {
     case STEP_COMMAND:
       return HandleCommandWord(packet);
@@ -252,6 +259,7 @@ void cSimInstaller::HandleName(const sPacket& packet) {
         return;
       }
       szFileName = szName;
+      bImageUnclaimed = false;  // a further file: the one before stays the MAIN image
       Answer(SIM_ACK);
       step = STEP_FILE_SIZE;
       break;
@@ -259,6 +267,7 @@ void cSimInstaller::HandleName(const sPacket& packet) {
     case STEP_SCRIPT_NAME:
       // On record before the answer, so whoever sees the answer finds it there.
       recorder.Script(szName);
+      ClaimImage(szName);
       Answer(SIM_ACK);
       step = STEP_COMMAND;
       break;
@@ -276,15 +285,27 @@ void cSimInstaller::HandleSize(const sPacket& packet) {
   }
   fileSize = ReadLe32(packet.data.data());
   fileReceived = 0;
+  repeatBytes = 0;
   bFileDropped = false;
+  ++transfers;
+  dataPackets = 0;
   Answer(SIM_ACK);
   step = STEP_FILE_DATA;
 }
 
 void cSimInstaller::HandleData(const sPacket& packet) {
+  const bool bRepeat = IsRepeatOfLostAck(packet);
+  if (bRepeat && !options.faults.bStoreRepeats) {
+    recorder.Add(&sSimCounts::repeatsRecognised);
+    recorder.Log("#",
+                 "the same packet after its lost \"A\": taken as the repeat, not stored again");
+    Answer(SIM_ACK);
+    return;
+  }
+  const uint64_t announced = bRepeat ? 0 : packet.data.size();
   if (!bFileDropped) {
     std::string szError;
-    if (fileReceived + packet.data.size() > fileSize) {
+    if (fileReceived + announced > fileSize) {
       recorder.Violation("data beyond the announced size of " + std::to_string(fileSize) +
                          " bytes of \"" + szFileName + "\"; the file is not stored");
       bFileDropped = true;
@@ -295,8 +316,47 @@ void cSimInstaller::HandleData(const sPacket& packet) {
       store.Abort();
     }
   }
-  fileReceived += packet.data.size();
+  fileReceived += announced;
+  if (bRepeat) {
+    // What a naive installer does: the repeat is new data to it.
+    recorder.Add(&sSimCounts::faultRepeatsStored);
+    recorder.AddBytes(&sSimCounts::bytesStoredTwice, static_cast<int64_t>(packet.data.size()));
+    repeatBytes += packet.data.size();
+    recorder.Log("#", "fault: the repeat stored as new data, " +
+                          std::to_string(packet.data.size()) + " bytes beyond the file");
+  }
+  ++dataPackets;
+  if (LoseAck(packet)) return;
   Answer(SIM_ACK);
+}
+
+bool cSimInstaller::IsRepeatOfLostAck(const sPacket& packet) {
+  if (!bAwaitingRepeat) return false;
+  bAwaitingRepeat = false;
+  return packet.length == lostAckPacket.length && packet.checksum == lostAckPacket.checksum &&
+         packet.data == lostAckPacket.data;
+}
+
+bool cSimInstaller::LoseAck(const sPacket& packet) {
+  const sSimFaults& faults = options.faults;
+  if (transfers != 1 && !faults.bLoseAckEveryTransfer) return false;
+  const bool bUnplug = faults.unplugBeforeAck > 0 && dataPackets == faults.unplugBeforeAck;
+  if (!bUnplug && !(faults.loseAckAfterStore > 0 && dataPackets == faults.loseAckAfterStore)) {
+    return false;
+  }
+  bAwaitingRepeat = true;
+  lostAckPacket = packet;
+  recorder.Add(&sSimCounts::faultAcksLostAfterStore);
+  const std::string szWhat = "fault: data packet " + std::to_string(dataPackets) + " of transfer " +
+                             std::to_string(transfers) + " stored, ";
+  if (bUnplug) {
+    recorder.Add(&sSimCounts::faultUnplugsBeforeAck);
+    recorder.Log("#", szWhat + "unplugged before its \"A\"");
+    line.UnplugNow();
+  } else {
+    recorder.Log("#", szWhat + "its \"A\" lost");
+  }
+  return true;
 }
 
 void cSimInstaller::HandleEndOfFile() {
@@ -308,6 +368,7 @@ void cSimInstaller::HandleEndOfFile() {
     return;
   }
   storedAtUnplugs = -1;
+  bAwaitingRepeat = false;
   if (step != STEP_FILE_DATA) {
     recorder.Violation("an end-of-file marker outside a file transfer");
     if (step == STEP_FILE_NAME || step == STEP_FILE_SIZE) {
@@ -331,10 +392,26 @@ void cSimInstaller::HandleEndOfFile() {
     recorder.Violation("store failure: " + szError);
     return;
   }
-  recorder.File({szFileName, szPath, fileSize});
+  recorder.File({szFileName, szPath, static_cast<uint32_t>(fileSize + repeatBytes)});
   storedAtUnplugs = line.GetUnplugCount();
+  // The MAIN image unless a script says otherwise (ClaimImage).
+  bImageUnclaimed = true;
+  szMainBeforeImage = state.szPendingMainVersion;
   std::string szVersion;
   if (GetVersionFromImageName(szFileName, szVersion)) state.szPendingMainVersion = szVersion;
+}
+
+void cSimInstaller::ClaimImage(const std::string& szScript) {
+  const bool bFpga = szScript == "ainst.fpga";
+  const bool bClaimed = bImageUnclaimed && (bFpga || szScript == "ainst.gpib");
+  bImageUnclaimed = false;  // after any other script the image stays the MAIN image
+  if (!bClaimed) return;
+  state.szPendingMainVersion = szMainBeforeImage;
+  std::string szVersion;
+  if (GetVersionFromImageName(szFileName, szVersion)) {
+    (bFpga ? state.szPendingFpgaVersion : state.szPendingGpibVersion) = szVersion;
+  }
+  recorder.Log("=", "\"" + szFileName + "\" is the " + (bFpga ? "FPGA" : "GPIB") + " image");
 }
 
 void cSimInstaller::AbortFile() {
@@ -376,6 +453,22 @@ void cSimInstaller::SendReplies(const std::string& szName) {
   for (const std::vector<uint8_t>& data : replies) {
     const std::vector<uint8_t> packet =
         BuildPacket(data.data(), data.size(), options.bSignedChecksums);
+    if (options.faults.bBadReplyChecksum && !bBadReplySent) {
+      bBadReplySent = true;
+      std::vector<uint8_t> damaged = packet;
+      damaged[4] ^= 0x01;  // the checksum's lowest byte
+      recorder.Log(">", "fault: reply packet " + std::to_string(data.size()) +
+                            " bytes with the wrong sum " + Hex32(ReadLe32(damaged.data() + 4)));
+      uint8_t answer = 0;
+      if (!line.Send(damaged.data(), damaged.size())) return;
+      if (line.Receive(answer, kAnswerWaitMs) != RX_BYTE) return;
+      if (answer != SIM_NAK) {
+        recorder.Violation("the program answered a reply packet with a wrong checksum with " +
+                           DescribeBytes(&answer, 1) + " instead of \"N\"");
+        return;
+      }
+      recorder.Log("<", "N");
+    }
     for (int send = 0; send < kReplySends; ++send) {
       recorder.Add(&sSimCounts::replyPacketsSent);
       recorder.Log(">", "reply packet " + std::to_string(data.size()) + " bytes, sum " +

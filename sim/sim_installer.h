@@ -50,7 +50,10 @@ class cSimInstaller {
   void HandleName(const sPacket& packet);
   void HandleSize(const sPacket& packet);
   void HandleData(const sPacket& packet);
+  bool IsRepeatOfLostAck(const sPacket& packet);
+  bool LoseAck(const sPacket& packet);
   void HandleEndOfFile();
+  void ClaimImage(const std::string& szScript);
   void SendReplies(const std::string& szName);
   void Answer(uint8_t answer);
   void AbortFile();
@@ -63,12 +66,23 @@ class cSimInstaller {
   sSimInstrumentState& state;
   eStep step;
   int packetCount;  // packets with data, for the faults
+  int transfers;    // file transfers whose size was taken, for the lost-"A" faults
+  int dataPackets;  // data packets stored in the current transfer
+  // The packet stored last lost its "A": the next one, when it is the same, is its repeat.
+  bool bAwaitingRepeat;
+  sPacket lostAckPacket;
   std::string szFileName;
   uint32_t fileSize;
-  uint64_t fileReceived;
+  uint64_t fileReceived;  // bytes of the announced file received (repeats not counted)
+  uint64_t repeatBytes;   // bytes of repeats stored beyond it (bStoreRepeats)
+  // The image stored last and the pending MAIN version before it, until a script says whether
+  // it was the FPGA or GPIB image.
+  bool bImageUnclaimed;
+  std::string szMainBeforeImage;
   bool bFileDropped;  // the file broke a rule and will not be stored
   // Unplugs counted when the last packet stored a file; -1 after any other packet.
   int storedAtUnplugs;
+  bool bBadReplySent = false;  // the reply with the wrong checksum went out (its fault)
 };
 
 }  // namespace sim

@@ -49,6 +49,11 @@ class cSimLine {
   void SetLink(const std::string& szLinkPath) { szLink = szLinkPath; }
   // Unplugs so far (the serving thread's view).
   int GetUnplugCount() const { return unplugs; }
+  // Takes the port away now, as the byte count of unplugAfterBytes does (the replug follows
+  // as set); nothing when it is away already.
+  void UnplugNow() {
+    if (!bUnplugged) Unplug();
+  }
 
   // Thread-safe: makes every wait return RX_STOPPED / false promptly.
   void RequestStop();

@@ -15,6 +15,7 @@ struct sSimFaults {
   int nakEvery = 0;                   // answer "N" to every Nth packet and discard it; 0: off
   int dropAckEvery = 0;               // discard every Nth packet without an answer; 0: off
   bool bGarbageBeforeAck = false;     // a few bytes that are neither "A" nor "N" before each answer
+  bool bBadReplyChecksum = false;     // the first reply packet goes out once with a wrong sum
   int ackDelayMs = 0;                 // wait this long before each answer
   bool bNeverStartInstaller = false;  // "INSTALL" is taken, then the line stays silent
   bool bNeverReboot = false;          // after the exit word's "A" the line stays silent
@@ -25,6 +26,17 @@ struct sSimFaults {
   // A new pty appears at the same link this long after the unplug, the instrument's state
   // kept; -1: the port stays gone.
   int replugAfterMs = -1;
+  // Data packet K (from 1) of the first file transfer is stored, but its "A" is lost; 0 off.
+  int loseAckAfterStore = 0;
+  // Data packet K of the first file transfer is stored, then the pty is unplugged before its
+  // "A" (as unplugAfterBytes; replugAfterMs applies); 0 off.
+  int unplugBeforeAck = 0;
+  // The two faults above act in every file transfer, not only in the first.
+  bool bLoseAckEveryTransfer = false;
+  // A naive installer: the packet that follows a lost "A" byte for byte is stored again as new
+  // data (so the file grows beyond its announced size). Off: it is taken as the repeat of the
+  // packet stored already, answered and not stored again.
+  bool bStoreRepeats = false;
   // Replies replaced: a command line that arrives as a key is handled as usual, but its reply
   // line (if it has one) is this text instead; an empty text leaves it unanswered.
   std::map<std::string, std::string> replies;

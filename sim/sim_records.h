@@ -58,7 +58,7 @@ struct sSimPacketRecord {
 struct sSimReceivedFile {
   std::string szName;  // the remote name as the program sent it
   std::string szPath;  // where it lies in the store
-  uint32_t size = 0;
+  uint32_t size = 0;   // the bytes stored (beyond the announced size only with stored repeats)
 };
 
 struct sSimCounts {
@@ -82,7 +82,12 @@ struct sSimCounts {
   int64_t bytesDiscardedAfterHangup = 0;
   int faultUnplugs = 0;
   int faultReplugs = 0;
-  int64_t bytesLostAtUnplug = 0;  // received but not yet taken when the pty went
+  int64_t bytesLostAtUnplug = 0;    // received but not yet taken when the pty went
+  int faultAcksLostAfterStore = 0;  // data packets stored whose "A" was lost (unplugs included)
+  int faultUnplugsBeforeAck = 0;    // of those, the ones whose "A" went with an unplug
+  int repeatsRecognised = 0;        // repeats of such a packet answered and not stored again
+  int faultRepeatsStored = 0;       // repeats stored as new data (bStoreRepeats)
+  int64_t bytesStoredTwice = 0;     // their bytes, stored beyond the announced size
 };
 
 }  // namespace sim

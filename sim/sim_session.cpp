@@ -10,6 +10,14 @@ namespace {
 // starts in the middle of a line or packet the program was sending.
 constexpr int kBoundaryQuietMs = 50;
 
+// A version received for an image becomes the one reported; false when none was received.
+bool TakePending(std::string& szPending, std::string& szVersion) {
+  if (szPending.empty()) return false;
+  szVersion = szPending;
+  szPending.clear();
+  return true;
+}
+
 }  // namespace
 
 cSimSession::cSimSession(const sSimOptions& optionsIn, cSimRecorder& recorderIn, cSimLine& lineIn,
@@ -58,9 +66,9 @@ void cSimSession::Run() {
         break;
       case FACE_BOOTING:
         if (!Silence(options.bootMs)) break;
-        if (!state.szPendingMainVersion.empty()) {
-          state.szMainVersion = state.szPendingMainVersion;
-          state.szPendingMainVersion.clear();
+        TakePending(state.szPendingGpibVersion, state.szGpibVersion);
+        TakePending(state.szPendingFpgaVersion, state.szFpgaVersion);
+        if (TakePending(state.szPendingMainVersion, state.szMainVersion)) {
           recorder.SetMainVersion(state.szMainVersion);
         }
         face = FACE_INTERPRETER;

@@ -20,8 +20,12 @@ struct sSimInstrumentState {
   std::string szMainVersion;
   std::string szGpibVersion;
   std::string szFpgaVersion;
-  // Version carried by the name of the last image received; the MAIN version after restart.
+  // Versions carried by the names of the images received, reported after the restart: a file
+  // followed by the script "ainst.fpga" is the FPGA image, one followed by "ainst.gpib" the
+  // GPIB image, any other the MAIN image. Empty: unchanged.
   std::string szPendingMainVersion;
+  std::string szPendingGpibVersion;
+  std::string szPendingFpgaVersion;
 
   // Channel A measures absolute pressure, channel B gauge pressure.
   cSimChannel channels[2];

@@ -214,6 +214,11 @@ void cTrace::AnswerReceived(char byte) {
   WriteLine("RX ANS", Quoted(&byte, 1));
 }
 
+void cTrace::ImageSent(const std::string& localPath, uint64_t size, const std::string& sha256) {
+  if (file == nullptr) return;
+  WriteLine("IMAGE", localPath + ", " + std::to_string(size) + " bytes, sha256 " + sha256);
+}
+
 void cTrace::Report(const std::string& text) {
   if (file == nullptr) return;
   size_t start = 0;
@@ -223,4 +228,14 @@ void cTrace::Report(const std::string& text) {
     WriteLine("REPORT", Quoted(text.data() + start, static_cast<int>(end - start)));
     start = end;
   }
+}
+
+void cTrace::Notice(const std::string& line) {
+  if (file == nullptr) return;
+  WriteLine("NOTICE", Quoted(line.data(), static_cast<int>(line.size())));
+}
+
+void cTrace::Unsure(const std::string& what) {
+  if (file == nullptr) return;
+  WriteLine("UNSURE", what);
 }

@@ -9,7 +9,13 @@
 //                     first bytes in hex
 //   TX ANS, RX ANS    one answer byte of the packet handshake
 //   TIMEOUT           a wait that ended without what it waited for
+//   IMAGE             the image a transfer starts to send: local path, size and SHA-256, as
+//                     the check before the installer's start read it
 //   REPORT            a line the program wrote on standard output
+//   NOTICE            a notice for the user (a message box in the window, a line on standard
+//                     error in the automatic mode)
+//   UNSURE            a packet of a transfer that got neither "A" nor "N": the installer may
+//                     have stored it
 // While no file is open every call returns at once, so the hooks cost nothing.
 #ifndef HALVEX_UTIL_TRACE_H
 #define HALVEX_UTIL_TRACE_H
@@ -57,8 +63,14 @@ class cTrace {
   void PacketRefused(int length);
   void AnswerSent(char byte);
   void AnswerReceived(char byte);
+  // A transfer starts: the image's local path, its size and SHA-256 (hex).
+  void ImageSent(const std::string& localPath, uint64_t size, const std::string& sha256);
   // Text written on standard output: one REPORT line per line of it.
   void Report(const std::string& text);
+  // A notice for the user, as one line.
+  void Notice(const std::string& line);
+  // A packet of a transfer was written whole and answered neither "A" nor "N"; what says which.
+  void Unsure(const std::string& what);
 
  private:
   void WriteLine(const char* szEvent, const std::string& details);

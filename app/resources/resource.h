@@ -84,6 +84,8 @@
 #define IDS_ERROR_CAPTION 320
 #define IDS_FILE_NOT_FOUND 321
 #define IDS_TRANSFER_CUT 322  // a started transfer ended without its end-of-file marker
+// The package failed its check before the installer was started; the box adds the reason.
+#define IDS_PACKAGE_REFUSED 329
 #define IDS_STATUS 801
 #define IDS_STATUS_FOUND_BASE 809  // + port 1 to 4: "Found ... on COMn" (810 to 813)
 #define IDS_STATUS_NO_CONNECTION 822

@@ -8,6 +8,7 @@
 #include "app/install_check.h"
 #include "app/install_report.h"
 #include "app/install_steps.h"
+#include "app/package_choice.h"
 #include "app/package_store.h"
 #include "app/resources/resource.h"
 #include "app/window/main_window.h"
@@ -28,8 +29,8 @@ struct stWindowRun {
   bool bFailed = false;       // the image did not reach the instrument
   bool bReconnected = false;  // the instrument came back by itself (not cancelled)
   int exitAttempts = 0;
-  bool bPortLost = false;  // the port went away and has not come back yet
-  int statusBeforeLoss = 0;
+  int statusBeforeLoss = 0;  // the stage's status when the port went away
+  stPreflight mainCheck;     // the check the Install command made of the MAIN image
 };
 
 stWindowRun run;
@@ -80,6 +81,7 @@ void GettingFile() {
 void SendingFile() {
   SetStatus(IDS_STATUS_SENDING_FILE);
   if (installer.InitializeTransfer(file_path, filename)) {
+    if (fileType == 0 && run.mainCheck.szFilePath == file_path) TraceImageSent(run.mainCheck);
     installPackageState = INSTALL_WAITING_COMPLETION;
     return;
   }
@@ -123,11 +125,7 @@ void Rebooting(bool bEntered) {
 // is back the status of the stage returns. A run that ends meanwhile keeps what it shows.
 void WatchRunPort() {
   const eInstallPackageState state = installPackageState;
-  if (state == INSTALL_IDLE || state == INSTALL_CONNECTING) {
-    run.bPortLost = false;
-    return;
-  }
-  switch (WatchPort(run.bPortLost)) {
+  switch (WatchPort(state != INSTALL_IDLE && state != INSTALL_CONNECTING)) {
     case PORT_LOST:
       run.statusBeforeLoss = GetStatusKey();
       SetStatus(IDS_STATUS_NO_CONNECTION);
@@ -180,8 +178,9 @@ void Reconnecting() {
 
 }  // namespace
 
-void BeginInteractiveRun(const char* szPackage) {
+void BeginInteractiveRun(const char* szPackage, const stPreflight& mainCheck) {
   run = stWindowRun();
+  run.mainCheck = mainCheck;
   package[0] = '\0';
   pkg_path[0] = '\0';
   if (szPackage != nullptr && std::strlen(szPackage) < sizeof(package)) {

@@ -5,14 +5,15 @@
 #define HALVEX_APP_WINDOW_INTERACTIVE_SEQUENCER_H
 
 #include "app/globals.h"
+#include "app/preflight.h"
 
 // The package of the installation (a name in "packages") and its path.
 extern char package[MAX_PATH_LEN];
 extern char pkg_path[MAX_PATH_LEN];
 
-// Makes a fresh start for the installation of szPackage; the Install command calls it before
-// it hands the instrument's port to the installer.
-void BeginInteractiveRun(const char* szPackage);
+// Makes a fresh start for the installation of szPackage, whose MAIN image passed mainCheck; the
+// Install command calls it before it hands the instrument's port to the installer.
+void BeginInteractiveRun(const char* szPackage, const stPreflight& mainCheck = stPreflight());
 
 // One step; false when Getting package finds no package to install, true otherwise.
 bool Update();

@@ -3,6 +3,8 @@
 
 #include "app/connections.h"
 #include "app/globals.h"
+#include "app/package_store.h"
+#include "app/preflight.h"
 #include "app/resources/resource.h"
 #include "app/window/help_dialogs.h"
 #include "app/window/interactive_sequencer.h"
@@ -11,6 +13,7 @@
 #include "app/window/port_name.h"
 #include "app/window/status_bar.h"
 #include "app/window/window_globals.h"
+#include "app/window/window_text.h"
 
 namespace {
 
@@ -49,6 +52,20 @@ void ConnectCommand(HWND hwnd) {
   }
 }
 
+// The check of the package's MAIN image before the installer is started; a package that fails
+// it is named in a box with the reason, and the instrument stays in its command interpreter.
+bool CheckPackage(const std::string& name, stPreflight& check) {
+  char szPackagePath[MAX_PATH_LEN];
+  MakePackagePath(path, name.c_str(), szPackagePath);
+  if (RunPreflight(path, szPackagePath, 0, check)) return true;
+  std::wstring text;
+  std::wstring caption;
+  LoadKeyText(IDS_PACKAGE_REFUSED, text);
+  LoadKeyText(IDS_ERROR_CAPTION, caption);
+  ShowErrorBox(text + L"\n\n" + Widen(check.szLine.c_str()), caption);
+  return false;
+}
+
 INT_PTR InstallCommand(HWND hwnd) {
   if (!instrument.IsConnected()) {
     EnableInstall(hwnd, false);
@@ -57,7 +74,9 @@ INT_PTR InstallCommand(HWND hwnd) {
   // Without a package the instrument is left as it is, not switched to its installer.
   std::string name;
   if (!GetSelectedPackage(hwnd, name)) return TRUE;
-  BeginInteractiveRun(name.c_str());
+  stPreflight check;
+  if (!CheckPackage(name, check)) return TRUE;
+  BeginInteractiveRun(name.c_str(), check);
   instrument.StartInstaller();
   const ePort port = instrument.GetConnectPort();
   SetStatus(IDS_STATUS_DISCONNECTING);

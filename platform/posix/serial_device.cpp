@@ -8,10 +8,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/clock.h"
 #include "platform/open_failure.h"
+#include "platform/posix/tty_settings.h"
 #include "platform/serial_device.h"
 
 namespace platform {
@@ -54,6 +56,59 @@ static speed_t SpeedOf(uint32_t bitsPerSecond) {
   }
 }
 
+struct termios MakeRawSettings(const struct termios& current, uint32_t bitsPerSecond) {
+  struct termios settings = current;
+  settings.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                             ICRNL | IXON | IXOFF | IXANY | INPCK);
+  settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  settings.c_cflag |= CS8 | CLOCAL | CREAD;
+  settings.c_cc[VMIN] = 0;
+  settings.c_cc[VTIME] = 0;
+  const speed_t speed = SpeedOf(bitsPerSecond);
+  if (speed != 0) {
+    cfsetispeed(&settings, speed);
+    cfsetospeed(&settings, speed);
+  }
+  return settings;
+}
+
+bool ApplyTtySettings(int fd, const struct termios& wanted, std::string& reason) {
+  if (tcsetattr(fd, TCSANOW, &wanted) != 0) {
+    reason = std::string("the line settings could not be applied: ") + std::strerror(errno);
+    return false;
+  }
+  struct termios taken;
+  if (tcgetattr(fd, &taken) != 0) {
+    reason = std::string("the line settings could not be read back: ") + std::strerror(errno);
+    return false;
+  }
+  // What the seam sets, field by field; the rest is left as the device has it.
+  const tcflag_t iflags =
+      IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK;
+  const tcflag_t lflags = ECHO | ECHONL | ICANON | ISIG | IEXTEN;
+  std::string missing;
+  if (cfgetospeed(&taken) != cfgetospeed(&wanted) || cfgetispeed(&taken) != cfgetispeed(&wanted)) {
+    missing += ", the speed";
+  }
+  if ((taken.c_cflag & (CSIZE | PARENB | CSTOPB)) != (wanted.c_cflag & (CSIZE | PARENB | CSTOPB))) {
+    missing += ", the character format";
+  }
+  if ((taken.c_cflag & (CRTSCTS | CLOCAL | CREAD)) !=
+          (wanted.c_cflag & (CRTSCTS | CLOCAL | CREAD)) ||
+      (taken.c_iflag & iflags) != (wanted.c_iflag & iflags)) {
+    missing += ", the flow control";
+  }
+  if ((taken.c_oflag & OPOST) != (wanted.c_oflag & OPOST) ||
+      (taken.c_lflag & lflags) != (wanted.c_lflag & lflags)) {
+    missing += ", the raw mode";
+  }
+  if (missing.empty()) return true;
+  reason = "the device did not take the line settings (" + missing.substr(2) + ")";
+  return false;
+}
+
 cSerialDevice::cSerialDevice() : fd(-1), bLost(false) {}
 
 cSerialDevice::~cSerialDevice() {
@@ -84,27 +139,24 @@ bool cSerialDevice::Open(int port) {
   }
   ioctl(handle, TIOCEXCL);
   fd = handle;
+  openedPort = port;
   return true;
 }
 
 bool cSerialDevice::Configure(uint32_t bitsPerSecond) {
   if (fd < 0) return false;
-  struct termios settings;
-  if (tcgetattr(fd, &settings) != 0) return false;
-  settings.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                             ICRNL | IXON | IXOFF | IXANY | INPCK);
-  settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-  settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
-  settings.c_cflag |= CS8 | CLOCAL | CREAD;
-  settings.c_cc[VMIN] = 0;
-  settings.c_cc[VTIME] = 0;
-  const speed_t speed = SpeedOf(bitsPerSecond);
-  if (speed != 0) {
-    cfsetispeed(&settings, speed);
-    cfsetospeed(&settings, speed);
+  struct termios current;
+  std::string reason;
+  if (tcgetattr(fd, &current) != 0) {
+    reason = std::string("its settings could not be read: ") + std::strerror(errno);
+  } else {
+    ApplyTtySettings(fd, MakeRawSettings(current, bitsPerSecond), reason);
   }
-  tcsetattr(fd, TCSANOW, &settings);
+  if (!reason.empty()) {
+    openFailure = SerialPortPath(openedPort) + " (COM" + std::to_string(openedPort) +
+                  "): " + reason + " at " + std::to_string(bitsPerSecond) + " bit/s 8N1.";
+    return false;
+  }
   // DTR and RTS on; a pty refuses the modem lines, which is harmless.
   int lines = TIOCM_DTR | TIOCM_RTS;
   ioctl(fd, TIOCMBIS, &lines);

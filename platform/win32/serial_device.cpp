@@ -36,9 +36,10 @@ cSerialDevice::~cSerialDevice() {
   Close();
 }
 
-// "<path> (COM<n>): <the system's message for the error code> (error <code>)", and what to do
-// for the usual causes.
-static std::string OpenFailure(int port, const std::string& path, DWORD code) {
+// "<path> (COM<n>): <what>: <the system's message for the error code> (error <code>)", and
+// what to do for the usual causes. Without what, the message follows the port at once.
+static std::string OpenFailure(int port, const std::string& path, DWORD code,
+                               const char* szWhat = nullptr) {
   char szMessage[512] = "";
   DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                 code, 0, szMessage, sizeof(szMessage), nullptr);
@@ -47,7 +48,8 @@ static std::string OpenFailure(int port, const std::string& path, DWORD code) {
     szMessage[--length] = '\0';
   }
   std::string text = path + " (COM" + std::to_string(port) +
-                     "): " + (length > 0 ? std::string(szMessage) : std::string("system error")) +
+                     "): " + (szWhat != nullptr ? std::string(szWhat) + ": " : std::string()) +
+                     (length > 0 ? std::string(szMessage) : std::string("system error")) +
                      " (error " + std::to_string(code) + ").";
   if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
     text += " There is no such port: halvex-installer -PORTS lists the ports that exist.";
@@ -81,6 +83,7 @@ bool cSerialDevice::Open(int port) {
     return false;
   }
   hComm = handle;
+  openedPort = port;
   return true;
 }
 
@@ -89,10 +92,15 @@ bool cSerialDevice::Configure(uint32_t bitsPerSecond) {
   DCB dcb;
   ZeroMemory(&dcb, sizeof(dcb));
   dcb.DCBlength = sizeof(DCB);
-  if (!GetCommState(AsHandle(hComm), &dcb)) return false;
+  if (!GetCommState(AsHandle(hComm), &dcb)) {
+    openFailure = OpenFailure(openedPort, SerialPortPath(openedPort), GetLastError(),
+                              "its settings could not be read");
+    return false;
+  }
   dcb.DCBlength = sizeof(DCB);
   if (bitsPerSecond != 0) dcb.BaudRate = bitsPerSecond;
-  dcb.fBinary = 0;
+  // Windows supports binary mode only: the member must be TRUE.
+  dcb.fBinary = TRUE;
   dcb.fParity = 0;
   dcb.fOutxCtsFlow = 0;
   dcb.fOutxDsrFlow = 0;
@@ -112,13 +120,19 @@ bool cSerialDevice::Configure(uint32_t bitsPerSecond) {
   dcb.ByteSize = 8;
   dcb.Parity = NOPARITY;
   dcb.StopBits = ONESTOPBIT;
-  dcb.XonChar = 0;
-  dcb.XoffChar = 0;
+  // SetCommState fails when the two are equal; with XON/XOFF off they are never used, so they
+  // keep the usual DC1 and DC3.
+  dcb.XonChar = 0x11;
+  dcb.XoffChar = 0x13;
   dcb.ErrorChar = 0;
   dcb.EofChar = 0x0A;
   dcb.EvtChar = 0;
   dcb.wReserved1 = 0;
-  SetCommState(AsHandle(hComm), &dcb);
+  if (!SetCommState(AsHandle(hComm), &dcb)) {
+    openFailure = OpenFailure(openedPort, SerialPortPath(openedPort), GetLastError(),
+                              "the line settings could not be applied");
+    return false;
+  }
   // A read returns at once with what has arrived; with nothing there it waits for the first
   // byte, at most SERIAL_READ_TIMEOUT_MS. Writes have no time limit.
   COMMTIMEOUTS timeouts;
@@ -127,7 +141,12 @@ bool cSerialDevice::Configure(uint32_t bitsPerSecond) {
   timeouts.ReadTotalTimeoutConstant = SERIAL_READ_TIMEOUT_MS;
   timeouts.WriteTotalTimeoutMultiplier = 0;
   timeouts.WriteTotalTimeoutConstant = 0;
-  SetCommTimeouts(AsHandle(hComm), &timeouts);
+  // Without them a read could wait for ever: a port that refuses them is not usable either.
+  if (!SetCommTimeouts(AsHandle(hComm), &timeouts)) {
+    openFailure = OpenFailure(openedPort, SerialPortPath(openedPort), GetLastError(),
+                              "the read time limits could not be applied");
+    return false;
+  }
   return true;
 }
 

@@ -2,8 +2,9 @@
 # Makes the packages (scripts/package.sh) and checks them without installing anything on this
 # machine: lists the Debian package and extracts it into a scratch folder, runs the extracted
 # halvex-installer --version and -PORTS (against a folder of fake device links, never the
-# machine's ports), renders both man pages with man -l, and runs the zip's program under Wine
-# with --version. Appends one "PASS name" / "FAIL name" line per check to results/script.txt.
+# machine's ports), runs lintian on it, renders both man pages with man -l, and runs the zip's
+# program under Wine with --version. Appends one "PASS name" / "FAIL name" line per check to
+# results/script.txt.
 set -u -o pipefail
 RESULTS=${1:?results folder}
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -46,12 +47,15 @@ deb_contents() {
   local path
   for path in usr/bin/halvex-installer usr/bin/halvex-sim usr/share/man/man1/halvex-installer.1.gz \
     usr/share/man/man1/halvex-sim.1.gz usr/share/doc/halvex-installer/README.md \
-    usr/share/doc/halvex-installer/copyright; do
+    usr/share/doc/halvex-installer/changelog.gz usr/share/doc/halvex-installer/copyright; do
     grep -q " \./$path\$" "$WORK/contents.txt" || { echo "missing: $path"; return 1; }
   done
   dpkg-deb -x "$DEB" "$WORK/deb"
 }
 check deb-contents deb_contents
+
+# lintian: no error and no warning (the informational tags are shown in the log, not counted).
+check deb-lintian lintian --fail-on error,warning --display-info "$DEB"
 
 check deb-version same "$("$WORK/deb/usr/bin/halvex-installer" --version)" "halvex-installer $VERSION"
 

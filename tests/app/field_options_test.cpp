@@ -39,6 +39,17 @@ TEST(FieldOptions, TheyAreLookedForAfterEveryEarlierOption) {
   EXPECT_TRUE(earlier.bTraceNamed);
   EXPECT_EQ(earlier.traceFile, "") << "the last -TRACE= counts";
   EXPECT_EQ(earlier.otherOptions.size(), 4u);
+
+  // "-LIST" and "-INFO" come after all of them; "-INFO" works with the others, "-LIST" alone.
+  const stCommandLine latest = Read({"p", "x-LISTy", "-INFO"});
+  EXPECT_TRUE(latest.bList);
+  EXPECT_TRUE(latest.bInfo);
+  EXPECT_EQ(latest.otherOptions, std::vector<std::string>{"-INFO"});
+  const stCommandLine taken = Read({"p", "-PKG=-LIST", "-PORTS-INFO", "--help-LIST"});
+  EXPECT_FALSE(taken.bList);
+  EXPECT_FALSE(taken.bInfo);
+  EXPECT_TRUE(taken.bPorts);
+  EXPECT_TRUE(taken.bHelp);
 }
 
 #ifdef _WIN32

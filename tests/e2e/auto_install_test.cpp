@@ -24,7 +24,8 @@ class AutoInstallTest : public ::testing::Test {
     run->AddImage("main_020003.bin", RandomBytes(30000, 1));
     run->AddImage(NEWEST, RandomBytes(NEWEST_SIZE, 2));
     run->AddPackage("VSR450_A.pkg", "main_020003.bin");
-    run->AddPackage("VSR450_B.pkg", NEWEST);
+    // The newest carries its image's checksum (in upper case); the older one has none.
+    run->AddPackage("VSR450_B.pkg", NEWEST, run->ChecksumSection(NEWEST));
   }
 
   // Fast start and boot, so a run takes seconds.
@@ -94,30 +95,75 @@ TEST_F(AutoInstallTest, SuccessfulRunReportsEveryStepInOrderAndTheImageArrivesIn
   EXPECT_EQ(run->Simulator().GetRecords().GetCounts().reboots, 1);
 }
 
-TEST_F(AutoInstallTest, AMissingImageIsReportedAndTheInstrumentStillLeavesItsInstaller) {
-  run->AddPackage("VSR450_C.pkg", "main_030000.bin");  // the newest names a file that is not there
+// A package that cannot be installed is refused while the instrument is still in its command
+// interpreter: one line naming the file and the reason, status 4, and no "INSTALL".
+TEST_F(AutoInstallTest, APackageThatFailsItsCheckNeverStartsTheInstaller) {
+  const std::string image = "main_030000.bin";
+  const std::string zeros = "[sha256]\r\nmain=" + std::string(64, '0') + "\r\n";
+  struct sCase {
+    const char* szName;
+    std::string main;   // the package's MAIN image
+    std::string extra;  // what follows its "files" section
+    uint64_t size;      // the image's size; 0: there is none
+    bool bNamed;        // given with -PKG= (the scan skips a name outside files)
+    std::string line;   // the refusal
+  };
+  std::vector<sCase> cases = {
+      {"missing", image, "", 0, false,
+       run->ImagePath(image) + " is missing: the package cannot be installed without it."},
+      {"checksum mismatch", image, zeros, 1000, false,
+       run->ImagePath(image) + " does not match the checksum in the package: the file is damaged "
+                               "or not the one the package was made for."},
+      {"outside files", "../packages/VSR450_A.pkg", "", 0, true,
+       run->PackagePath("VSR450_C.pkg") +
+           " names the MAIN image \"../packages/VSR450_A.pkg\", which is not inside the files "
+           "folder: the package cannot be installed."},
+  };
+  if (!E2E_WINE) {
+    cases.push_back({"over 4 GiB, sparse", image, "", 0x100000000ull, false,
+                     run->ImagePath(image) + " holds 4294967296 bytes, more than the 4294967295 "
+                                             "an installation can announce."});
+  }
+  // The simulator heard the identification and the versions, nothing of the installer.
+  const auto expectUntouched = [this] {
+    const sim::cSimRecorder& records = run->Simulator().GetRecords();
+    EXPECT_FALSE(records.GetCommands().empty());
+    for (const sim::sSimCommandRecord& command : records.GetCommands()) {
+      EXPECT_EQ(command.szLine.find("INSTALL"), std::string::npos) << command.szLine;
+    }
+    EXPECT_EQ(records.GetCounts().packetsReceived, 0);
+    EXPECT_EQ(run->Violations(), "");
+  };
   ASSERT_TRUE(run->StartSimulator(Instrument()));
+  for (const sCase& test : cases) {
+    SCOPED_TRACE(test.szName);
+    std::filesystem::remove(run->FolderPath("files/" + image));
+    if (test.size > 0) {
+      run->AddImage(image, RandomBytes(1000, 5));
+      ASSERT_TRUE(ResizeFile(run->FolderPath("files/" + image), test.size));
+    }
+    run->AddPackage("VSR450_C.pkg", test.main, test.extra);  // the newest
+    std::vector<std::string> arguments = {"-AUTO", run->PortArgument()};
+    if (test.bNamed) arguments.push_back("-PKG=VSR450_C");
+    const stProcessResult result = run->Run(arguments);
+    EXPECT_NE(result.out.find(" successfully ...\r\n" + test.line + "\r\nExiting program ..."),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.exitStatus, 4);
+  }
+  expectUntouched();
+
+  // No package for the model at all is refused the same way.
+  sim::sSimOptions options = Instrument();
+  options.szModel = "VSR900";
+  ASSERT_TRUE(run->StartSimulator(options));
   const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
-  const std::string out = run->AfterFirstLine(result.out);
-  EXPECT_NE(out.find("Using latest file : " + run->ImagePath("main_030000.bin") +
-                     "\r\n"
-                     " Sending file ...\r\n"
-                     "Unable to read file : " +
-                     run->ImagePath("main_030000.bin") +
-                     "\r\n"
-                     " Getting next file ...\r\n"
-                     " Rebooting instrument ...\r\n"
-                     " Reconnecting ...\r\n"
-                     " Installation failed!\r\n"
-                     "Exiting program ..."),
+  EXPECT_NE(result.out.find(" successfully ...\r\nUnable to find valid package file!  Aborting "
+                            "...\r\nExiting program ..."),
             std::string::npos)
-      << out;
-  EXPECT_EQ(out.find("Done!"), std::string::npos);
+      << result.out;
   EXPECT_EQ(result.exitStatus, 4);
-  EXPECT_TRUE(run->Simulator().GetRecords().GetFiles().empty());
-  EXPECT_EQ(run->Simulator().GetRecords().GetCounts().reboots, 1)
-      << "the installer was told to exit";
-  EXPECT_EQ(run->Violations(), "");
+  expectUntouched();
 }
 
 TEST_F(AutoInstallTest, RecoverableLineFaultsStillEndWithTheImageIntact) {
@@ -324,17 +370,6 @@ TEST_F(AutoInstallTest, TimeLimitsEndRunsThatCannotFinish) {
   EXPECT_EQ(run->StoredBytes(NEWEST), run->ImageBytes(NEWEST)) << "the image itself arrived";
 }
 
-TEST_F(AutoInstallTest, TheImageIsNeverTakenFromOutsideTheFilesFolder) {
-  // The scan skips such a package; named on the command line it is refused when it is read.
-  run->AddPackage("VSR450_E.pkg", "../packages/VSR450_A.pkg");
-  ASSERT_TRUE(run->StartSimulator(Instrument()));
-  const stProcessResult result = run->Run({"-AUTO", run->PortArgument(), "-PKG=VSR450_E"});
-  EXPECT_NE(result.out.find("The package names no usable MAIN file!"), std::string::npos)
-      << result.out;
-  EXPECT_EQ(result.exitStatus, 4);
-  EXPECT_TRUE(run->Simulator().GetRecords().GetFiles().empty());
-}
-
 #endif
 
 }  // namespace
@@ -363,4 +398,57 @@ TEST_F(AutoInstallTest, TheReturnedInstrumentsMainVersionIsCheckedAgainstTheImag
       << result.out;
   EXPECT_EQ(result.exitStatus, 0);
   EXPECT_EQ(run->StoredBytes("main.bin"), run->ImageBytes("main.bin"));
+}
+
+namespace {
+
+// The X server a Windows program under Wine shows its windows on: the test's own DISPLAY, or
+// an Xvfb on display HALVEX_TEST_DISPLAY (97 when unset) for as long as the object lives.
+class cXDisplay {
+ public:
+  cXDisplay() {
+    if (const char* szDisplay = std::getenv("DISPLAY")) name = szDisplay;
+    if (!name.empty()) return;
+    const char* szNumber = std::getenv("HALVEX_TEST_DISPLAY");
+    const std::string number = szNumber != nullptr && szNumber[0] != '\0' ? szNumber : "97";
+    // A server that already runs there is used as it is.
+    const std::string socket = "/tmp/.X11-unix/X" + number;
+    if (!std::filesystem::exists(socket)) {
+      server.Start(
+          {"/usr/bin/Xvfb", ":" + number, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {},
+          "/dev/null");
+    }
+    if (WaitFor([&] { return std::filesystem::exists(socket); }, 10000)) name = ":" + number;
+  }
+  const std::string& Name() const { return name; }
+
+ private:
+  cBackgroundProcess server;
+  std::string name;
+};
+
+}  // namespace
+
+TEST_F(AutoInstallTest, ADamagedReplyIsALineOnStandardErrorAndNeverAWindowThatWaits) {
+  // Under Wine a message box would stand on the display until the run is killed.
+  std::unique_ptr<cXDisplay> display;
+  std::vector<std::pair<std::string, std::string>> environment;
+  if (E2E_WINE) {
+    display = std::make_unique<cXDisplay>();
+    if (display->Name().empty()) GTEST_SKIP() << "no X server for the Windows program";
+    environment.push_back({"DISPLAY", display->Name()});
+  }
+  sim::sSimOptions options = Instrument();
+  options.faults.bBadReplyChecksum = true;
+  ASSERT_TRUE(run->StartSimulator(options));
+  const stProcessResult result = run->Run({"-AUTO", run->PortArgument()}, environment, 60000);
+  ASSERT_FALSE(result.bTimedOut) << "the run waited for a user";
+  ExpectInstalled(result, NEWEST);
+  const std::string line = "Reply from the instrument: checksum error\r\n";
+  if (E2E_WINE) {
+    EXPECT_NE(result.err.find(line), std::string::npos) << result.err;
+  } else {
+    EXPECT_EQ(result.err, line);
+  }
+  EXPECT_EQ(result.out.find("checksum"), std::string::npos) << result.out;
 }

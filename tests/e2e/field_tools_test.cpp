@@ -6,6 +6,7 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/sha256.h"
 #include "tests/e2e/install_run.h"
 
 namespace {
@@ -70,6 +71,9 @@ TEST_F(FieldToolsTest, TheTraceOfAShortInstallationLineByLine) {
   const std::string device = E2E_WINE ? "\\\\.\\" + port : run->FolderPath("ttyHALVEX");
   const std::string opened = "OPEN    " + port + " " + device + " ";
   const std::string sep = E2E_WINE ? "\\\\" : "/";
+  const std::string image = run->ImageBytes("main_020105.bin");
+  std::string sha256;
+  ASSERT_TRUE(platform::Sha256Hex(image.data(), image.size(), sha256));
   // A line ending in '*' is matched up to there.
   const std::vector<std::string> expected = {
       "START   halvex-installer *",
@@ -119,6 +123,7 @@ TEST_F(FieldToolsTest, TheTraceOfAShortInstallationLineByLine) {
       "REPORT  \"Last Package:packages" + sep + "VSR450_B.pkg\\r\\n\"",
       "REPORT  \"Using latest file : files" + sep + "main_020105.bin\\r\\n\"",
       "REPORT  \" Sending file ...\\r\\n\"",
+      "IMAGE   " + run->ImagePath("main_020105.bin") + ", 20000 bytes, sha256 " + sha256,
       "TX PKT  length 4 sum 0x00000002 data 02 00 00 00",
       "RX ANS  \"A\"",
       "REPORT  \" Transfer 0.00%\\r\\n\"",
@@ -247,6 +252,83 @@ TEST_F(FieldToolsTest, PortsListsWithoutTouchingAnyPortAndRunsAlone) {
             std::string::npos)
       << result.err;
   ExpectInstrumentUntouched();
+}
+
+TEST_F(FieldToolsTest, ListShowsTheStoreAndWhatAutomaticRunsTakeWithoutOpeningAPort) {
+  run->AddPackage("VSR450_C.pkg", "main_020105.bin", run->ChecksumSection("main_020105.bin"));
+  run->AddPackage("VSR900_A.pkg", "main_030000.bin");
+  run->AddImage("main_030100.bin", "abc");
+  run->AddPackage("VSR900_B.pkg", "main_030100.bin",
+                  "gpib=gpib_010000.bin\r\n[sha256]\r\nmain=" + std::string(64, 'F') + "\r\n");
+  stProcessResult result = run->Run({"-LIST"});
+  EXPECT_EQ(result.out,
+            "VSR450_B.pkg: MAIN main_020105.bin 2.1.5 (20000 bytes)\n"
+            "VSR450_C.pkg: MAIN main_020105.bin 2.1.5 (20000 bytes, sha256 matches)\n"
+            "VSR900_A.pkg: MAIN main_030000.bin 3.0.0 (missing)\n"
+            "VSR900_B.pkg: MAIN main_030100.bin 3.1.0 (3 bytes, sha256 differs), GPIB "
+            "gpib_010000.bin 1.0.0 (missing)\n"
+            "An automatic run takes, for the model:\n"
+            "  VSR450: VSR450_C.pkg\n"
+            "  VSR900: VSR900_B.pkg (refused: MAIN image 3 bytes, sha256 differs)\n");
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+
+  std::filesystem::remove_all(run->FolderPath("packages"));
+  result = run->Run({"-LIST"});
+  EXPECT_EQ(result.exitStatus, 2);
+  EXPECT_NE(result.err.find("no package store to list"), std::string::npos) << result.err;
+  ExpectInstrumentUntouched();
+}
+
+TEST_F(FieldToolsTest, InfoShowsTheInstrumentAndWhatWouldBeInstalledWithoutInstalling) {
+  run->AddImage("main_020003.bin", "same");
+  run->AddImage("gpib_000100.bin", "newer");
+  run->AddImage("main_010000.bin", "older");
+  run->AddPackage("VSR450_C.pkg", "main_020003.bin",
+                  "gpib=gpib_000100.bin\r\nfpga=fpga_000000.bin\r\n");  // the newest
+  run->AddPackage("VSR450_A.pkg", "main_010000.bin");
+  sim::sSimOptions options;
+  options.szMainVersion = "2.0.3";
+  options.faults.replies["VERSIONS?"] = "MAIN:2.0.3,GPIB:0.0.0,FPGA:0.0.0";
+  ASSERT_TRUE(run->StartSimulator(options));
+  const std::string instrument =
+      "Manufacturer: HALVEX\nModel: VSR450\nSerial number: 123456\nVersion: 2.0.3\n"
+      "MAIN: 2.0.3\nGPIB: 0.0.0\nFPGA: 0.0.0\n";
+  stProcessResult result = run->Run({"-INFO", run->PortArgument()});
+  EXPECT_EQ(result.out, instrument + "Package: " + run->PackagePath("VSR450_C.pkg") +
+                            "\n"
+                            "MAIN image: main_020003.bin 2.0.3 same\n"
+                            "GPIB image: gpib_000100.bin 0.1.0 newer\n"
+                            "FPGA image: fpga_000000.bin 0.0.0 missing\n");
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  result = run->Run({"-INFO", run->PortArgument(), "-PKG=VSR450_A"});
+  EXPECT_NE(result.out.find("MAIN image: main_010000.bin 1.0.0 older\n"), std::string::npos)
+      << result.out;
+  // The handshake, the identification and the versions: nothing that starts the installer.
+  const sim::cSimRecorder& records = run->Simulator().GetRecords();
+  ASSERT_FALSE(records.GetCommands().empty());
+  for (const sim::sSimCommandRecord& command : records.GetCommands()) {
+    EXPECT_TRUE(command.szLine == "CMDSET HALVEX" || command.szLine == "CERR" ||
+                command.szLine == "ID?" || command.szLine == "VERSIONS?")
+        << command.szLine;
+  }
+  EXPECT_EQ(records.GetCounts().packetsReceived, 0);
+
+  // Another model: the instrument, and that nothing fits it.
+  options.szModel = "VSR900";
+  ASSERT_TRUE(run->StartSimulator(options));
+  result = run->Run({"-INFO", run->PortArgument()});
+  EXPECT_NE(result.out.find("Model: VSR900\n"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("Package: none for model VSR900\n"), std::string::npos) << result.out;
+  EXPECT_EQ(result.exitStatus, 0);
+
+  // Nothing answers.
+  options.faults.hangupAfterBytes = 0;
+  ASSERT_TRUE(run->StartSimulator(options));
+  result = run->Run({"-INFO", run->PortArgument()});
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(result.err.find("Unable to connect to " + Port() + " baud 57600!"), std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.exitStatus, 3);
 }
 #endif
 

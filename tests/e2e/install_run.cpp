@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
+
+#include "platform/sha256.h"
 
 namespace fs = std::filesystem;
 
@@ -79,8 +82,17 @@ void cInstallRun::AddImage(const std::string& name, const std::string& bytes) {
   folder.WriteFile("files/" + name, bytes);
 }
 
-void cInstallRun::AddPackage(const std::string& name, const std::string& mainImage) {
-  folder.WriteFile("packages/" + name, "[files]\r\nmain=" + mainImage + "\r\n");
+void cInstallRun::AddPackage(const std::string& name, const std::string& mainImage,
+                             const std::string& extra) {
+  folder.WriteFile("packages/" + name, "[files]\r\nmain=" + mainImage + "\r\n" + extra);
+}
+
+std::string cInstallRun::ChecksumSection(const std::string& image) const {
+  const std::string bytes = ImageBytes(image);
+  std::string hex;
+  EXPECT_TRUE(platform::Sha256Hex(bytes.data(), bytes.size(), hex));
+  for (char& c : hex) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return "[sha256]\r\nmain=" + hex + "\r\n";
 }
 
 std::string cInstallRun::ImageBytes(const std::string& name) const {

@@ -39,7 +39,11 @@ class cInstallRun {
 
   // The package store.
   void AddImage(const std::string& name, const std::string& bytes);
-  void AddPackage(const std::string& name, const std::string& mainImage);
+  // A package naming mainImage; extra (e.g. a "sha256" section) follows the "files" section.
+  void AddPackage(const std::string& name, const std::string& mainImage,
+                  const std::string& extra = "");
+  // Its section "sha256" for the MAIN image: the image's hash (the stored bytes), in upper case.
+  std::string ChecksumSection(const std::string& image) const;
   std::string ImageBytes(const std::string& name) const;
   std::string FolderPath(const std::string& relative) const;
 

@@ -256,7 +256,7 @@ TEST_F(FramingTest, ReportsGoToNoticesOrToTheConsoleStreams) {
   EXPECT_TRUE(ReadAsync(*installer).get().bResult);
   ASSERT_EQ(notices.Notices().size(), 1u);
   EXPECT_EQ(notices.Notices()[0].text, "checksum error");
-  EXPECT_EQ(notices.Notices()[0].caption, "ReadPacket");
+  EXPECT_EQ(notices.Notices()[0].caption, "Reply from the instrument");
   EXPECT_EQ(notices.Notices()[0].icon, platform::NOTICE_INFORMATION);
 
   installer->SetConsole(true);

@@ -66,7 +66,7 @@ TEST_F(TransferTest, AnEmptyFileSendsWordNameSizeZeroAndTheMarker) {
   const std::vector<sPacket> packets = peer.Packets();
   ASSERT_EQ(packets.size(), 5u);
   EXPECT_EQ(packets[0].wire, Word(CMD_TRANSFER_FILE));
-  EXPECT_EQ(packets[1].data, std::string(MAX_REMOTE_NAME_LEN - 1, 'n'));
+  EXPECT_EQ(packets[1].data, std::string(MAX_PATH_LEN - 1, 'n'));
   EXPECT_EQ(packets[2].wire, Word(0));
   EXPECT_EQ(packets[3].wire, Field(0));
   EXPECT_EQ(packets[4].wire, Word(CMD_EXIT));

@@ -15,10 +15,10 @@
 #include "instrument/halvex_installer.h"
 #include "instrument/halvex_instrument.h"
 #include "platform/clock.h"
-#include "platform/notice.h"
 #include "sim/sim_engine.h"
 #include "support/temp_folder.h"
 #include "support/wait.h"
+#include "util/notice.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ void PrintTo(const sUnplugCase& test, std::ostream* os) {
 }
 
 int notices = 0;
-void CountNotice(const char*, const char*, platform::eNoticeIcon) {
+void CountNotice(const char*, const char*, eNoticeIcon) {
   ++notices;
 }
 
@@ -49,7 +49,7 @@ class InstallerUnplug : public ::testing::TestWithParam<sUnplugCase> {
   void TearDown() override {
     installer.Disconnect();
     if (engine) engine->Stop();
-    platform::SetNoticeHandler(nullptr);
+    SetNoticeSink(nullptr);
   }
 
   // The simulator at a link mapped to PORT; the installer started and answering.
@@ -91,7 +91,7 @@ TEST_P(InstallerUnplug, TheTransferGoesOnWhereItStoodAndTheImageArrivesWhole) {
   options.faults.replugAfterMs = 300;
   Enter(options);
   notices = 0;
-  platform::SetNoticeHandler(CountNotice);
+  SetNoticeSink(CountNotice);
 
   std::string image(SIZE, '\0');
   for (size_t i = 0; i < SIZE; ++i) image[i] = static_cast<char>((i * 131) >> 3);

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "instrument/halvex.h"
+#include "instrument_control/halvex_commands.h"
 #include "support/pty_peer.h"
 
 namespace {
 
 TEST(InstrumentWithoutChannel, RefusesAndFallsBack) {
-  cHalvexInstrument instrument;
+  cHalvexControlInstrument instrument;
   EXPECT_FALSE(instrument.Disconnect());
   EXPECT_FALSE(instrument.Reconnect());
   EXPECT_FALSE(instrument.Initialize());
@@ -39,7 +39,7 @@ TEST(InstrumentWithoutChannel, RefusesAndFallsBack) {
 }
 
 TEST(InstrumentTables, RefuseIndicesOutsideLimits) {
-  cHalvexInstrument instrument;
+  cHalvexControlInstrument instrument;
   EXPECT_FALSE(instrument.ChannelValid(CHANNEL_B));
   EXPECT_FALSE(instrument.ChannelValid(eChannel(2)));
   EXPECT_FALSE(instrument.SensorValid(eChannel(-1), SENSOR_P));
@@ -73,7 +73,7 @@ class CommandsTest : public ::testing::Test {
   }
 
   cPtyPeer peer{PORT};
-  cHalvexInstrument instrument;
+  cHalvexControlInstrument instrument;
   size_t first = 0;
 };
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "instrument/halvex.h"
+#include "instrument/halvex_instrument.h"
 #include "platform/clock.h"
 #include "support/notices.h"
 #include "support/pty_peer.h"
@@ -53,8 +53,8 @@ TEST_F(ConnectionTest, HandshakeAndIdentification) {
   EXPECT_EQ(instrument.GetSerialNumber(), 123456);
   EXPECT_STREQ(instrument.GetVersion(), "1.02");
   EXPECT_STREQ(instrument.GetMainVersion(), "1.2.3");
-  EXPECT_STREQ(instrument.GetGPIBVersion(), "0.0.0");
-  EXPECT_STREQ(instrument.GetFPGAVersion(), "0.0.0");
+  EXPECT_STREQ(instrument.GetGPIBVersion(), "4.5.6");
+  EXPECT_STREQ(instrument.GetFPGAVersion(), "0.0.0") << "absent";
   EXPECT_EQ(instrument.GetConnectPort(), PORT);
   EXPECT_STREQ(instrument.GetID(), "HALVEX,VSR450,123456,1.02");
 
@@ -94,28 +94,37 @@ TEST_F(ConnectionTest, IdentificationVariants) {
 
 TEST_F(ConnectionTest, VersionReplies) {
   ASSERT_TRUE(instrument.Connect(ePort(PORT), BAUD_57600, false));
+  // Each field is read on its own, up to the next comma, in any order and letter case.
   const struct {
     const char* reply;
     bool bFound;
     const char* main;
+    const char* gpib;
+    const char* fpga;
   } cases[] = {
-      {"inst:2.0.7", true, "2.0.7"},         {"MAIN:0.0.0", true, "NOT REQ."},
-      {"MAIN:12.345.678", true, "12.345.6"}, {"MAIN:5,GPIB:1.2.3", true, "5.0.0"},
-      {"MAIN:1.-1.0", true, "1.-1.0"},       {"GPIB:1.2.3,FPGA:4.5.6", false, "NOT REQ."},
+      {"inst:2.0.7", true, "2.0.7", "0.0.0", "0.0.0"},
+      {"MAIN:0.0.0", true, "NOT REQ.", "0.0.0", "0.0.0"},
+      {"MAIN:12.345.678", true, "12.345.6", "0.0.0", "0.0.0"},
+      {"MAIN:5,GPIB:1.2.3", true, "5.0.0", "1.2.3", "0.0.0"},
+      {"MAIN:1.-1.0", true, "1.-1.0", "0.0.0", "0.0.0"},
+      {"fpga:12.345.678,MAIN:1.0.0,gpib:7", true, "1.0.0", "7.0.0", "12.345.6"},
+      {"MAIN:2.0.0,GPIB:,FPGA:x.1", true, "2.0.0", "0.0.0", "0.1.0"},
+      {"GPIB:1.2.3,FPGA:4.5.6", false, "NOT REQ.", "NOT REQ.", "NOT REQ."},
   };
   for (const auto& each : cases) {
     peer.Answer("VERSIONS?", each.reply);
     EXPECT_EQ(instrument.UpdateVersions(), each.bFound) << each.reply;
     EXPECT_STREQ(instrument.GetMainVersion(), each.main) << each.reply;
-    EXPECT_STREQ(instrument.GetGPIBVersion(), each.bFound ? "0.0.0" : "NOT REQ.") << each.reply;
-    EXPECT_STREQ(instrument.GetFPGAVersion(), each.bFound ? "0.0.0" : "NOT REQ.") << each.reply;
+    EXPECT_STREQ(instrument.GetGPIBVersion(), each.gpib) << each.reply;
+    EXPECT_STREQ(instrument.GetFPGAVersion(), each.fpga) << each.reply;
   }
   // Nothing of an earlier reply survives in the next one.
-  peer.Answer("VERSIONS?", "MAIN:1.2.3");
+  peer.Answer("VERSIONS?", "MAIN:1.2.3,GPIB:4.5.6");
   EXPECT_TRUE(instrument.UpdateVersions());
   peer.Answer("VERSIONS?", "MAIN:3");
   EXPECT_TRUE(instrument.UpdateVersions());
   EXPECT_STREQ(instrument.GetMainVersion(), "3.0.0");
+  EXPECT_STREQ(instrument.GetGPIBVersion(), "0.0.0");
 }
 
 TEST_F(ConnectionTest, ForeignMissingAndUnopenablePorts) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "instrument/halvex.h"
+#include "instrument_control/halvex_commands.h"
 #include "support/simulator.h"
 #include "support/wait.h"
 
@@ -41,7 +41,7 @@ class InstrumentSimTest : public ::testing::Test {
 
   const sim::sSimOptions options;
   cTestSimulator sim{PORT};
-  cHalvexInstrument instrument;
+  cHalvexControlInstrument instrument;
   size_t first = 0;
 };
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "instrument/halvex.h"
+#include "instrument_control/halvex_module.h"
 #include "support/notices.h"
 #include "support/simulator.h"
 #include "support/wait.h"

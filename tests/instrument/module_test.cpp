@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "instrument/halvex.h"
+#include "instrument_control/halvex_module.h"
 #include "support/notices.h"
 #include "support/pty_peer.h"
 

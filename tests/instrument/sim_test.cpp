@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "instrument/halvex.h"
+#include "instrument/halvex_instrument.h"
 #include "platform/clock.h"
 #include "support/simulator.h"
 
@@ -27,7 +27,8 @@ TEST(Simulator, ConnectIdentifyAndReconnect) {
   EXPECT_EQ(instrument.GetSerialNumber(), SIM_SERIAL);
   EXPECT_STREQ(instrument.GetVersion(), SIM_MAIN_VERSION);
   EXPECT_STREQ(instrument.GetMainVersion(), SIM_MAIN_VERSION);
-  EXPECT_STREQ(instrument.GetGPIBVersion(), "0.0.0");
+  EXPECT_STREQ(instrument.GetGPIBVersion(), "1.0.0");
+  EXPECT_STREQ(instrument.GetFPGAVersion(), "1.0.0");
   EXPECT_TRUE(instrument.UpdateVersions());
 
   // Closed and reopened through Reconnect: the handshake comes back within a few seconds.

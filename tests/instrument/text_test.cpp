@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "instrument/halvex.h"
+#include "instrument/halvex_instrument.h"
 #include "instrument/halvex_text.h"
 
 namespace {

@@ -1,12 +1,14 @@
-// Dialog templates and the menu: each dialog can be created and holds its controls with the
-// right classes and styles; default texts agree with the English table; the main window's
-// layout fits its client area. Creating windows needs a display (Xvfb under Wine).
+// Dialog templates and the menu: every control the window code names is in a dialog, of the
+// kind its use needs; default texts agree with the English table; the main window's layout fits
+// its client area. Creating windows needs a display (Xvfb under Wine).
 #include <windows.h>
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,19 +80,9 @@ RECT RectInClient(HWND hDialog, HWND hControl) {
   return rect;
 }
 
-struct sControl {
-  int id;
-  const wchar_t* szClass;
-};
-
-// Every listed control exists with its class; every control that has an English text key
-// shows that text by default, and the caption is the dialog's own key.
-void ExpectControls(UINT dialogId, HWND hDialog, const std::vector<sControl>& controls) {
-  for (const sControl& control : controls) {
-    HWND h = GetDlgItem(hDialog, control.id);
-    ASSERT_NE(nullptr, h) << "dialog " << dialogId << " control " << control.id;
-    EXPECT_EQ(control.szClass, ClassOf(h)) << "dialog " << dialogId << " control " << control.id;
-  }
+// Each dialog's caption is its own key, and every control that has an English text key shows
+// that text by default.
+void ExpectTexts(UINT dialogId, HWND hDialog) {
   EXPECT_EQ(Text(LANGUAGE_BASE_ENGLISH + dialogId), TextOf(hDialog));
   std::wstring text;
   for (HWND h : Children(hDialog)) {
@@ -101,38 +93,86 @@ void ExpectControls(UINT dialogId, HWND hDialog, const std::vector<sControl>& co
   }
 }
 
+const UINT DIALOGS[] = {IDD_MAIN,         IDD_START_INSTALLER, IDD_PROGRESS, IDD_RUN_SCRIPT,
+                        IDD_WAIT_RESTART, IDD_INSTRUCTIONS,    IDD_ABOUT};
+const UINT STAGE_DIALOGS[] = {IDD_START_INSTALLER, IDD_PROGRESS, IDD_RUN_SCRIPT, IDD_WAIT_RESTART};
+
+struct sNamed {
+  int id;
+  const char* szName;
+};
+
+// What the window code does with a control other than showing a text in it, and the kind of
+// control that needs.
+struct sUse {
+  int id;
+  const wchar_t* szClass;
+  LONG type;  // BS_ or SS_ type of a button or static control
+};
+const sUse USES[] = {
+    {IDC_PACKAGE_LIST, L"listbox", 0},                  // filled and read with LB_ messages
+    {IDC_PORT, L"combobox", 0},                         // filled with CB_ messages
+    {IDC_PROGRESS_BAR, L"msctls_progress32", 0},        // PBM_SETRANGE, PBM_SETPOS
+    {IDC_REFRESH, L"button", BS_PUSHBUTTON},            // commands
+    {IDC_INSTALL, L"button", BS_PUSHBUTTON},            //   (Install is enabled and disabled)
+    {IDC_CONNECT, L"button", BS_DEFPUSHBUTTON},         //   (Enter connects)
+    {IDC_LANGUAGE_ENGLISH, L"button", BS_RADIOBUTTON},  // CheckDlgButton: the window checks them
+    {IDC_LANGUAGE_GERMAN, L"button", BS_RADIOBUTTON},
+    {IDC_LANGUAGE_FRENCH, L"button", BS_RADIOBUTTON},
+    {IDC_LANGUAGE_ITALIAN, L"button", BS_RADIOBUTTON},
+    {IDC_LANGUAGE_SPANISH, L"button", BS_RADIOBUTTON},
+};
+
+LONG TypeOf(HWND h) {
+  return StyleOf(h) & (ClassOf(h) == L"button" ? BS_TYPEMASK : SS_TYPEMASK);
+}
+
 }  // namespace
 
-TEST(MainDialog, HoldsItsControls) {
+// Every control identifier the window code names (gathered from app/window/*.cpp at configure
+// time) is in one of the dialogs: one the code uses for more than a text is of the kind that use
+// needs, the others show a text (static). The stage dialogs end with Cancel, the help dialogs
+// with OK.
+TEST(Dialogs, EveryControlTheWindowCodeNamesIsThereOfTheKindItsUseNeeds) {
+  const sNamed named[] = {
+#include "addressed_controls.inc"
+  };
+  ASSERT_GT(sizeof(named) / sizeof(named[0]), 20u) << "the window code's controls were not found";
+  std::vector<std::unique_ptr<cDialog>> dialogs;
+  for (UINT id : DIALOGS) {
+    dialogs.push_back(std::make_unique<cDialog>(id));
+    ASSERT_NE(nullptr, dialogs.back()->Handle()) << "dialog " << id << " (is there a display?)";
+  }
+  for (const sNamed& control : named) {
+    if (control.id == IDC_STATUS_BAR) continue;  // made at run time
+    HWND h = nullptr;
+    for (const auto& dialog : dialogs) {
+      if (h == nullptr) h = GetDlgItem(dialog->Handle(), control.id);
+    }
+    ASSERT_NE(nullptr, h) << control.szName << " is in no dialog";
+    const sUse* use = nullptr;
+    for (const sUse& u : USES) {
+      if (u.id == control.id) use = &u;
+    }
+    EXPECT_EQ(use != nullptr ? use->szClass : L"static", ClassOf(h)) << control.szName;
+    if (use != nullptr && use->type != 0) {
+      EXPECT_EQ(use->type, TypeOf(h)) << control.szName;
+    }
+  }
+  for (size_t i = 1; i < dialogs.size(); ++i) {  // after the main dialog
+    const bool bStage = std::find(std::begin(STAGE_DIALOGS), std::end(STAGE_DIALOGS), DIALOGS[i]) !=
+                        std::end(STAGE_DIALOGS);
+    HWND h = GetDlgItem(dialogs[i]->Handle(), bStage ? IDCANCEL : IDOK);
+    ASSERT_NE(nullptr, h) << "dialog " << DIALOGS[i];
+    EXPECT_EQ(L"button", ClassOf(h)) << "dialog " << DIALOGS[i];
+  }
+}
+
+TEST(MainDialog, ShowsItsTextsAndStyles) {
   cDialog dialog(IDD_MAIN);
   HWND hDialog = dialog.Handle();
   ASSERT_NE(nullptr, hDialog) << "error " << GetLastError() << " (is there a display?)";
-  ExpectControls(IDD_MAIN, hDialog,
-                 {{IDC_LOCAL_GROUP, L"button"},
-                  {IDC_PACKAGE_LIST, L"listbox"},
-                  {IDC_PACKAGES_LABEL, L"static"},
-                  {IDC_REFRESH, L"button"},
-                  {IDC_PACKAGE_VERSIONS_LABEL, L"static"},
-                  {IDC_PACKAGE_MAIN, L"static"},
-                  {IDC_PACKAGE_GPIB, L"static"},
-                  {IDC_PACKAGE_FPGA, L"static"},
-                  {IDC_INSTALL, L"button"},
-                  {IDC_REMOTE_GROUP, L"button"},
-                  {IDC_MODEL_LABEL, L"static"},
-                  {IDC_MODEL, L"static"},
-                  {IDC_SERIAL_LABEL, L"static"},
-                  {IDC_SERIAL, L"static"},
-                  {IDC_PORT, L"combobox"},
-                  {IDC_REMOTE_VERSIONS_LABEL, L"static"},
-                  {IDC_REMOTE_MAIN, L"static"},
-                  {IDC_REMOTE_GPIB, L"static"},
-                  {IDC_REMOTE_FPGA, L"static"},
-                  {IDC_CONNECT, L"button"},
-                  {IDC_LANGUAGE_ENGLISH, L"button"},
-                  {IDC_LANGUAGE_GERMAN, L"button"},
-                  {IDC_LANGUAGE_FRENCH, L"button"},
-                  {IDC_LANGUAGE_ITALIAN, L"button"},
-                  {IDC_LANGUAGE_SPANISH, L"button"}});
+  ExpectTexts(IDD_MAIN, hDialog);
   EXPECT_EQ(nullptr, GetDlgItem(hDialog, IDC_STATUS_BAR));  // made at run time
 
   const LONG style = StyleOf(hDialog);
@@ -155,15 +195,10 @@ TEST(MainDialog, HoldsItsControls) {
   EXPECT_EQ(CBS_DROPDOWN, StyleOf(GetDlgItem(hDialog, IDC_PORT)) & 3);
   EXPECT_EQ(BS_GROUPBOX, StyleOf(GetDlgItem(hDialog, IDC_LOCAL_GROUP)) & BS_TYPEMASK);
   EXPECT_EQ(BS_GROUPBOX, StyleOf(GetDlgItem(hDialog, IDC_REMOTE_GROUP)) & BS_TYPEMASK);
-  EXPECT_EQ(BS_DEFPUSHBUTTON, StyleOf(GetDlgItem(hDialog, IDC_CONNECT)) & BS_TYPEMASK);
-  EXPECT_EQ(BS_PUSHBUTTON, StyleOf(GetDlgItem(hDialog, IDC_INSTALL)) & BS_TYPEMASK);
   EXPECT_EQ(SS_RIGHT, StyleOf(GetDlgItem(hDialog, IDC_MODEL_LABEL)) & SS_TYPEMASK);
   EXPECT_EQ(SS_RIGHT, StyleOf(GetDlgItem(hDialog, IDC_SERIAL_LABEL)) & SS_TYPEMASK);
   for (int id = IDC_LANGUAGE_ENGLISH; id <= IDC_LANGUAGE_SPANISH; ++id) {
-    HWND h = GetDlgItem(hDialog, id);
-    // The window checks the buttons itself: a plain radio button, without text.
-    EXPECT_EQ(BS_RADIOBUTTON, StyleOf(h) & BS_TYPEMASK) << id;
-    EXPECT_EQ(L"", TextOf(h)) << id;
+    EXPECT_EQ(L"", TextOf(GetDlgItem(hDialog, id))) << id;  // the flags above say it
   }
 
   // The unnamed labels: "Main:", "GPIB:", "FPGA:" on each side, right-aligned.
@@ -248,7 +283,7 @@ TEST(MessageDialogs, HoldTextCancelAndNoSystemMenu) {
     cDialog dialog(d.dialog);
     HWND hDialog = dialog.Handle();
     ASSERT_NE(nullptr, hDialog) << d.dialog;
-    ExpectControls(d.dialog, hDialog, {{d.text, L"static"}, {IDCANCEL, L"button"}});
+    ExpectTexts(d.dialog, hDialog);
     const LONG style = StyleOf(hDialog);
     EXPECT_TRUE(style & WS_CAPTION) << d.dialog;
     EXPECT_TRUE(style & DS_MODALFRAME) << d.dialog;
@@ -260,9 +295,6 @@ TEST(MessageDialogs, HoldTextCancelAndNoSystemMenu) {
 
   cDialog progress(IDD_PROGRESS);
   ASSERT_NE(nullptr, progress.Handle());
-  HWND hBar = GetDlgItem(progress.Handle(), IDC_PROGRESS_BAR);
-  ASSERT_NE(nullptr, hBar);
-  EXPECT_EQ(L"msctls_progress32", ClassOf(hBar));
   // The text shows a file name: an "&" in it must not turn into a mnemonic.
   EXPECT_TRUE(StyleOf(GetDlgItem(progress.Handle(), IDC_PROGRESS_TEXT)) & SS_NOPREFIX);
 }
@@ -270,19 +302,15 @@ TEST(MessageDialogs, HoldTextCancelAndNoSystemMenu) {
 TEST(HelpDialogs, InstructionsAndAbout) {
   cDialog instructions(IDD_INSTRUCTIONS);
   ASSERT_NE(nullptr, instructions.Handle());
-  std::vector<sControl> lines;
   for (int id = IDC_INSTRUCTIONS_LINE1; id <= IDC_INSTRUCTIONS_LINE5; ++id) {
-    lines.push_back({id, L"static"});
     // "RX & TX" must show its ampersand.
     EXPECT_TRUE(StyleOf(GetDlgItem(instructions.Handle(), id)) & SS_NOPREFIX) << id;
   }
-  lines.push_back({IDOK, L"button"});
-  ExpectControls(IDD_INSTRUCTIONS, instructions.Handle(), lines);
+  ExpectTexts(IDD_INSTRUCTIONS, instructions.Handle());
 
   cDialog about(IDD_ABOUT);
   ASSERT_NE(nullptr, about.Handle());
-  ExpectControls(IDD_ABOUT, about.Handle(),
-                 {{IDC_ABOUT_TEXT, L"static"}, {IDC_ABOUT_VERSION, L"static"}, {IDOK, L"button"}});
+  ExpectTexts(IDD_ABOUT, about.Handle());
   int icons = 0;
   for (HWND h : Children(about.Handle())) {
     if ((StyleOf(h) & SS_TYPEMASK) != SS_ICON) continue;

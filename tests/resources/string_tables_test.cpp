@@ -56,6 +56,7 @@ TEST(StringTables, EveryLanguageHoldsTheSameKeys) {
                        IDS_ERROR_CAPTION,
                        IDS_FILE_NOT_FOUND,
                        IDS_TRANSFER_CUT,
+                       IDS_PACKAGE_REFUSED,
                        IDD_INSTRUCTIONS,
                        IDC_INSTRUCTIONS_LINE1,
                        IDC_INSTRUCTIONS_LINE5,
@@ -91,7 +92,7 @@ TEST(StringTables, EveryLanguageHoldsTheSameKeys) {
                        IDS_STATUS_VERSION_DIFFERS,
                        IDS_STATUS_UNCHECKED};
   for (UINT key : used) EXPECT_EQ(1u, english.count(key)) << "key " << key;
-  EXPECT_EQ(56u, english.size());
+  EXPECT_EQ(57u, english.size());
 
   for (UINT base : kBases) EXPECT_EQ(english, KeysOf(base)) << "language " << base;
 

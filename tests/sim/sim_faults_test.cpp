@@ -52,6 +52,78 @@ TEST_P(SimTransferThroughFault, StoresEveryFileByteForByte) {
 INSTANTIATE_TEST_SUITE_P(Faults, SimTransferThroughFault, ::testing::ValuesIn(RecoverableFaults()),
                          FaultName);
 
+// A data packet stored whose "A" is lost: the program's resend is its repeat, which the
+// installer recognises, or (--store-repeats) stores again as a naive installer would.
+TEST_F(SimFaults, LostAckAfterStoreAndTheRepeat) {
+  struct sCase {
+    const char* szName;
+    int loseAt;
+    bool bEvery;
+    bool bStoreRepeats;
+    int lost;  // "A"s lost in the two transfers
+  };
+  const sCase kCases[] = {{"recognised", 2, false, false, 1},
+                          {"stored again", 3, false, true, 1},
+                          {"every transfer", 1, true, false, 2}};
+  const std::string data = RandomBytes(40000, 5);  // three data packets
+  for (const sCase& test : kCases) {
+    SCOPED_TRACE(test.szName);
+    sim::sSimOptions options;
+    options.installerStartMs = 0;
+    options.faults.loseAckAfterStore = test.loseAt;
+    options.faults.bLoseAckEveryTransfer = test.bEvery;
+    options.faults.bStoreRepeats = test.bStoreRepeats;
+    client.ackTimeoutMs = 300;
+    client.resends = 0;
+    ASSERT_TRUE(StartInstaller(options));
+    ASSERT_TRUE(SendFile(client, "first.bin", data));
+    ASSERT_TRUE(SendFile(client, "second.bin", data));
+    ASSERT_TRUE(AskVersions(client, "installer"));
+
+    const size_t lostChunk = static_cast<size_t>(test.loseAt - 1) * 16384;
+    const std::string repeated = data.substr(0, lostChunk + 16384) + data.substr(lostChunk);
+    EXPECT_EQ(ReadWholeFile(sim.StoreDir() + "/first.bin"), test.bStoreRepeats ? repeated : data);
+    EXPECT_EQ(ReadWholeFile(sim.StoreDir() + "/second.bin"), data);
+    const sim::sSimCounts counts = sim.Records().GetCounts();
+    EXPECT_EQ(counts.faultAcksLostAfterStore, test.lost);
+    EXPECT_EQ(client.resends, test.lost);
+    EXPECT_EQ(counts.repeatsRecognised, test.bStoreRepeats ? 0 : test.lost);
+    EXPECT_EQ(counts.faultRepeatsStored, test.bStoreRepeats ? 1 : 0);
+    EXPECT_EQ(counts.bytesStoredTwice, test.bStoreRepeats ? 7232 : 0);  // the short last chunk
+    EXPECT_EQ(sim.Records().GetFiles()[0].size, (test.bStoreRepeats ? repeated : data).size());
+    EXPECT_EQ(sim.Violations(), "");
+  }
+}
+
+TEST_F(SimFaults, UnplugBeforeAckThenTheRepeatAfterTheReplug) {
+  sim::sSimOptions options;
+  options.installerStartMs = 0;
+  options.faults.unplugBeforeAck = 1;
+  options.faults.replugAfterMs = 300;
+  // At a link, which the replug makes again.
+  ASSERT_TRUE(sim.StartAt(sim.GetFolder() + "/tty", options));
+  ASSERT_TRUE(sim.EnterInstaller(client));
+  const std::string data = RandomBytes(20000, 6);
+  ASSERT_TRUE(client.SendPacket(Field(2)));
+  ASSERT_TRUE(client.SendPacket("main_010203.bin"));
+  ASSERT_TRUE(client.SendPacket(Field(static_cast<uint32_t>(data.size()))));
+  client.Write(Packet(data.substr(0, 16384)));
+  EXPECT_FALSE(client.AwaitAck(200));
+  ASSERT_TRUE(WaitFor([&] { return sim.Records().GetCounts().faultReplugs == 1; }, 3000));
+
+  cPtyPeer again;
+  ASSERT_TRUE(again.OpenTty(sim.GetPath(), 115200));
+  ASSERT_TRUE(again.SendPacket(data.substr(0, 16384)));
+  ASSERT_TRUE(again.SendPacket(data.substr(16384)));
+  again.Write(Field(0));
+  EXPECT_EQ(sim.Stored("main_010203.bin", data.size()), data);
+  const sim::sSimCounts counts = sim.Records().GetCounts();
+  EXPECT_EQ(counts.faultUnplugsBeforeAck, 1);
+  EXPECT_EQ(counts.faultAcksLostAfterStore, 1);
+  EXPECT_EQ(counts.repeatsRecognised, 1);
+  EXPECT_EQ(sim.Violations(), "");
+}
+
 TEST_F(SimFaults, InstallerThatNeverStartsStaysSilent) {
   sim::sSimOptions options;
   options.installerStartMs = 100;

@@ -179,6 +179,29 @@ TEST_F(SimInstaller, ExitRestartsWithTheVersionOfTheLastImage) {
   EXPECT_EQ(sim.Violations(), "");
 }
 
+TEST_F(SimInstaller, AScriptAfterAFileMakesItTheFpgaOrGpibImage) {
+  ASSERT_TRUE(StartInstaller(FastOptions()));
+  const auto sendWithScript = [&](const std::string& szName, const std::string& szScript) {
+    ASSERT_TRUE(SendFile(client, szName, RandomBytes(100, 11)));
+    if (szScript.empty()) return;
+    ASSERT_TRUE(client.SendPacket(Field(5)));
+    ASSERT_TRUE(client.SendPacket(szScript));
+  };
+  sendWithScript("fpga_030201.bin", "ainst.fpga");
+  sendWithScript("gpib_040506.bin", "ainst.gpib");
+  sendWithScript("main_020304.bin", "ainst.other");  // any other script: still the MAIN image
+  sendWithScript("main_090909.bin", "");
+  sendWithScript("gpib_050505.bin", "");  // no script: the MAIN image, the last one
+  ASSERT_TRUE(client.SendPacket(Field(0)));
+  ASSERT_TRUE(sim.WaitForFace(sim::FACE_INTERPRETER, 3000));
+  client.SetLine(57600);
+  client.WriteLine("VERSIONS?");
+  EXPECT_EQ(client.ReadLine(2000), "MAIN:5.5.5,GPIB:4.5.6,FPGA:3.2.1");
+  EXPECT_EQ(sim.Records().GetScripts(),
+            (std::vector<std::string>{"ainst.fpga", "ainst.gpib", "ainst.other"}));
+  EXPECT_EQ(sim.Violations(), "");
+}
+
 TEST_F(SimInstaller, RestartNeverBeginsInTheMiddleOfALine) {
   // The program repeats its handshake while the instrument boots; bytes that straddle the end
   // of the boot must not reach the interpreter as the tail of a line.

@@ -55,6 +55,10 @@ TEST(SimTool, HelpListsEveryOptionAndBadOptionsFail) {
                                "--hangup-after-bytes",
                                "--unplug-after-bytes",
                                "--replug-after-ms",
+                               "--lose-ack-after-store",
+                               "--unplug-before-ack",
+                               "--lose-ack-every-transfer",
+                               "--store-repeats",
                                "--control-time-constant-ms",
                                "--module",
                                "--host-with",
@@ -93,6 +97,20 @@ TEST(SimTool, HelpListsEveryOptionAndBadOptionsFail) {
   EXPECT_EQ(parsed.options.faults.replugAfterMs, 3000);
   const char* replugAlone[] = {"sim", "--pty=l", "--store=d", "--replug-after-ms=3000"};
   EXPECT_FALSE(sim::ParseSimCommandLine(4, replugAlone, parsed, szError));
+  const char* lostAck[] = {"sim",
+                           "--pty=l",
+                           "--store=d",
+                           "--unplug-before-ack",
+                           "2",
+                           "--replug-after-ms=500",
+                           "--lose-ack-every-transfer",
+                           "--store-repeats"};
+  ASSERT_TRUE(sim::ParseSimCommandLine(8, lostAck, parsed, szError)) << szError;
+  EXPECT_EQ(parsed.options.faults.unplugBeforeAck, 2);
+  EXPECT_TRUE(parsed.options.faults.bLoseAckEveryTransfer);
+  EXPECT_TRUE(parsed.options.faults.bStoreRepeats);
+  const char* everyAlone[] = {"sim", "--pty=l", "--store=d", "--lose-ack-every-transfer"};
+  EXPECT_FALSE(sim::ParseSimCommandLine(4, everyAlone, parsed, szError));
 }
 
 TEST(SimVersion, ReadsSixCharactersBeforeTheLastPoint) {

@@ -41,7 +41,7 @@ class cPackageStoreTest : public ::testing::Test {
     return ListMatchingPackages("", state, szLastPkgPath);
   }
 
-  char szLastPkgPath[MAX_STORE_PATH] = "";
+  char szLastPkgPath[MAX_PATH_LEN] = "";
 };
 
 TEST(cVersionFromNameTest, ReadsTheSixCharactersBeforeTheLastPoint) {
@@ -128,7 +128,7 @@ TEST_F(cPackageStoreTest, PackagesComeInUpperCaseNameOrder) {
   ASSERT_NE(nullptr, out);
   FindLastPackage("", NOT_CONNECTED, szLastPkgPath, out);
   std::fclose(out);
-  char szLine[MAX_STORE_PATH + 32] = "";
+  char szLine[MAX_PATH_LEN + 32] = "";
   out = std::fopen(szFile, "rb");
   ASSERT_NE(nullptr, out);
   const size_t length = std::fread(szLine, 1, sizeof(szLine) - 1, out);
@@ -209,8 +209,8 @@ TEST_F(cPackageStoreTest, UnsafeImageNamesCountAsMissing) {
   EXPECT_STREQ("1.0.0", szVersions[2]);
 
   const std::string folderOnly = std::string("files") + platform::PATH_SEPARATOR;
-  char szName[MAX_STORE_PATH] = "old";
-  char szPath[MAX_STORE_PATH] = "old";
+  char szName[MAX_PATH_LEN] = "old";
+  char szPath[MAX_PATH_LEN] = "old";
   EXPECT_FALSE(ReadPackageImage("", PackagePath("d_up.pkg").c_str(), 0, szName, szPath));
   EXPECT_STREQ("", szName);
   EXPECT_EQ(folderOnly, szPath);
@@ -232,8 +232,8 @@ TEST_F(cPackageStoreTest, OverlongNamesAreUnreadableNotShortened) {
   EXPECT_STREQ("", szVersions[0]);
 
   // The 259-character name fits, the local path "files" + separator + name does not.
-  char szName[MAX_STORE_PATH];
-  char szPath[MAX_STORE_PATH];
+  char szName[MAX_PATH_LEN];
+  char szPath[MAX_PATH_LEN];
   EXPECT_FALSE(ReadPackageImage("", PackagePath("c_fits.pkg").c_str(), 0, szName, szPath));
   EXPECT_STREQ("", szName);
   EXPECT_EQ(std::string("files") + platform::PATH_SEPARATOR, szPath);
@@ -243,8 +243,8 @@ TEST_F(cPackageStoreTest, ImagesAreReadByFileType) {
   WritePackage("p.pkg", "main_010000.bin", "gpib_020000.bin");
   const std::string package = PackagePath("p.pkg");
   const std::string files = std::string("files") + platform::PATH_SEPARATOR;
-  char szName[MAX_STORE_PATH];
-  char szPath[MAX_STORE_PATH];
+  char szName[MAX_PATH_LEN];
+  char szPath[MAX_PATH_LEN];
   EXPECT_TRUE(ReadPackageImage("", package.c_str(), 0, szName, szPath));
   EXPECT_STREQ("main_010000.bin", szName);
   EXPECT_EQ(files + "main_010000.bin", szPath);

@@ -11,6 +11,15 @@ sim::sSimFaults Faults(int nakEvery, int dropAckEvery, bool bGarbage, int delayM
   return faults;
 }
 
+// The "A" of the first data packet of every transfer lost after it was stored: the resend is
+// recognised as the repeat.
+sim::sSimFaults LostAckAfterStore() {
+  sim::sSimFaults faults;
+  faults.loseAckAfterStore = 1;
+  faults.bLoseAckEveryTransfer = true;
+  return faults;
+}
+
 }  // namespace
 
 const std::vector<sFaultSetting>& RecoverableFaults() {
@@ -22,6 +31,7 @@ const std::vector<sFaultSetting>& RecoverableFaults() {
       {"garbage", Faults(0, 0, true, 0), &sSimCounts::faultGarbageSent, false},
       {"delay", Faults(0, 0, false, 150), &sSimCounts::faultAcksDelayed, false},
       {"combined", Faults(4, 7, true, 30), &sSimCounts::faultAcksDropped, true},
+      {"lost_ack", LostAckAfterStore(), &sSimCounts::faultAcksLostAfterStore, true},
   };
   return settings;
 }

@@ -23,9 +23,11 @@ cNoticeRecorder::cNoticeRecorder() {
     recorded.clear();
   }
   previous = platform::SetNoticeHandler(Record);
+  previousSink = SetNoticeSink(Record);
 }
 
 cNoticeRecorder::~cNoticeRecorder() {
+  SetNoticeSink(previousSink);
   platform::SetNoticeHandler(previous);
 }
 

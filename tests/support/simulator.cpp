@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "support/packets.h"
 #include "support/temp_folder.h"
@@ -100,9 +101,18 @@ bool cTestSimulator::IsUp() const {
 
 std::string cTestSimulator::Violations() const {
   std::string szAll;
-  if (!engine) return szAll;
-  for (const std::string& szViolation : engine->GetRecords().GetViolations()) {
-    szAll += szViolation + "\n";
+  if (engine) {
+    for (const std::string& szViolation : engine->GetRecords().GetViolations()) {
+      szAll += szViolation + "\n";
+    }
+    return szAll;
+  }
+  // The tool lists them on standard error as it stops.
+  std::istringstream log(ReadWholeFile(folder.PathOf("tool.log")));
+  const std::string mark = "violation: ";
+  for (std::string line; std::getline(log, line);) {
+    const size_t at = line.find(mark);
+    if (at != std::string::npos) szAll += line.substr(at + mark.size()) + "\n";
   }
   return szAll;
 }

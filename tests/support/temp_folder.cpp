@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <system_error>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -71,6 +73,20 @@ bool AppendToFile(const std::string& path, const std::string& bytes) {
   std::ofstream stream(path, std::ios::binary | std::ios::app);
   stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(stream);
+}
+
+bool SameFileBytes(const std::string& pathA, const std::string& pathB) {
+  std::ifstream a(pathA, std::ios::binary), b(pathB, std::ios::binary);
+  if (!a || !b) return false;
+  std::vector<char> blockA(1 << 16), blockB(1 << 16);
+  for (;;) {
+    a.read(blockA.data(), static_cast<std::streamsize>(blockA.size()));
+    b.read(blockB.data(), static_cast<std::streamsize>(blockB.size()));
+    const std::streamsize n = a.gcount();
+    if (n != b.gcount()) return false;
+    if (n == 0) return true;
+    if (std::memcmp(blockA.data(), blockB.data(), static_cast<size_t>(n)) != 0) return false;
+  }
 }
 
 bool ResizeFile(const std::string& path, uint64_t size) {

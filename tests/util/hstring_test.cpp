@@ -8,44 +8,45 @@
 
 namespace {
 
-// Every result is a reference to one string per operation, shared by all objects.
-TEST(HString, ResultStringsAreSharedBetweenObjectsAndOperations) {
+// A result is a string the operation keeps: it outlives the object, stays right whichever
+// objects were used before, and holds the latest result of that operation (what a caller keeps
+// longer, it copies).
+TEST(HString, ResultsOutliveTheirObjectAndAreRightAfterUseOfOthers) {
+  const std::string* kept[5];
+  {
+    cHString gone;
+    gone.SetString(" Gone.PKG,2\r\n");
+    kept[0] = &gone.GetString();
+    kept[1] = &gone.GetStringNoTerm();
+    kept[2] = &gone.GetStringTrimmedAllCaps();
+    kept[3] = &gone.GetString(1, ',');
+    kept[4] = &cHString::Trim(gone.GetStringAllLower());
+  }
+  EXPECT_EQ(*kept[0], " Gone.PKG,2\r\n");
+  EXPECT_EQ(*kept[1], " Gone.PKG,2");
+  EXPECT_EQ(*kept[2], "GONE.PKG,2");
+  EXPECT_EQ(*kept[3], "2\r\n");
+  EXPECT_EQ(*kept[4], "gone.pkg,2");
+
+  // Each operation on a after the same or an inner operation ran on b gives a's own text.
   cHString a, b;
-  a.SetString("first\r\n");
-  b.SetString("second\r\n");
+  a.SetString("  First,10\r\n");
+  b.SetString("Second,20,30\n");
+  b.GetStringNoTerm();
+  EXPECT_EQ(a.GetStringAllCaps(), "  FIRST,10");
+  b.GetStringAllLower();
+  EXPECT_EQ(a.GetStringTrimmedAllLower(), "first,10");
+  cHString::Trim(" other ");
+  EXPECT_EQ(a.GetStringTrimmed(), "First,10");
+  b.Split(2, ',');
+  EXPECT_EQ(a.GetUnsigned(1), 10);
+  EXPECT_EQ(a.GetString(0, ','), "  First");
 
   const std::string& noTerm = a.GetStringNoTerm();
-  EXPECT_EQ(noTerm, "first");
-  b.GetStringAllCaps();  // calls GetStringNoTerm on b internally
-  EXPECT_EQ(noTerm, "second");
-  // Two results of the same operation are one string.
-  EXPECT_EQ(&a.GetStringNoTerm(), &b.GetStringNoTerm());
-
-  // The trimmed forms go through Trim, so a kept Trim result changes with them.
-  const std::string& trimmed = cHString::Trim("  x  ");
-  EXPECT_EQ(trimmed, "x");
-  a.SetString("  Mixed Case \n");
-  EXPECT_EQ(a.GetStringTrimmedAllLower(), "mixed case");
-  EXPECT_EQ(trimmed, "mixed case");
-  // ... and the lower-case result it builds on is the untrimmed one.
-  EXPECT_EQ(a.GetStringAllLower(), "  mixed case ");
-
-  // GetUnsigned goes through Split; GetString(n, sep) keeps its own copy.
-  a.SetString("1,22,333");
-  const std::string& token = a.GetString(1, ',');
-  EXPECT_EQ(a.Split(1, ','), "22");  // GetString(1) left its field in Split's string
-  const std::string& field = a.Split(2, ',');
-  EXPECT_EQ(field, "333");
-  EXPECT_EQ(token, "22");
-  EXPECT_EQ(a.GetUnsigned(0), 1);
-  EXPECT_EQ(field, "1");
-  EXPECT_EQ(token, "22");
-
-  // GetString() is its own string, not GetStringNoTerm's.
-  a.SetString("whole\r\n");
-  const std::string& whole = a.GetString();
+  const std::string copy = noTerm;
   b.GetStringNoTerm();
-  EXPECT_EQ(whole, "whole\r\n");
+  EXPECT_EQ(noTerm, "Second,20,30") << "the latest result of the operation";
+  EXPECT_EQ(copy, "  First,10");
 }
 
 TEST(HString, TrimCharacterSetIsExact) {

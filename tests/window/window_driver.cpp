@@ -72,8 +72,14 @@ void UnexpectedNotice(const char* text, const char* caption, platform::eNoticeIc
 
 class cQuietNotices : public ::testing::Environment {
  public:
-  void SetUp() override { platform::SetNoticeHandler(UnexpectedNotice); }
-  void TearDown() override { platform::SetNoticeHandler(nullptr); }
+  void SetUp() override {
+    SetNoticeSink(UnexpectedNotice);
+    platform::SetNoticeHandler(UnexpectedNotice);
+  }
+  void TearDown() override {
+    platform::SetNoticeHandler(nullptr);
+    SetNoticeSink(nullptr);
+  }
 };
 
 const ::testing::Environment* const quietNotices =

@@ -22,7 +22,7 @@ struct sFaultSetting {
   bool bResends;                // the sender has to send packets again
 };
 
-// None, each fault alone, and all of them together.
+// None, each fault alone, and the first four together.
 const std::vector<sFaultSetting>& RecoverableFaults();
 
 // Names a case by its setting in test listings.

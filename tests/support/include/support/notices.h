@@ -1,5 +1,5 @@
-// Records the program's notices (message boxes on Windows, stderr lines elsewhere) instead of
-// showing them, while the object lives:
+// Records the program's notices (those of the notice sink, Notify, and those shown through the
+// platform's seam) instead of showing them, while the object lives:
 //   cNoticeRecorder notices;  ...  EXPECT_EQ(notices.Texts(), ...);
 #ifndef HALVEX_TESTS_SUPPORT_NOTICES_H
 #define HALVEX_TESTS_SUPPORT_NOTICES_H
@@ -29,6 +29,7 @@ class cNoticeRecorder {
 
  private:
   platform::NoticeHandler previous;
+  NoticeSink previousSink;
 };
 
 #endif

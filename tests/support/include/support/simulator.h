@@ -66,7 +66,7 @@ class cTestSimulator {
   // What the engine recorded (Start and StartAt only).
   sim::cSimEngine& Engine() { return *engine; }
   const sim::cSimRecorder& Records() const { return engine->GetRecords(); }
-  // Every violation, one a line; empty when none.
+  // Every violation, one a line; empty when none. The tool's are known once it has stopped.
   std::string Violations() const;
   // The command lines received from index first on.
   std::vector<std::string> Lines(size_t first = 0) const;

@@ -39,6 +39,9 @@ class cTempFolder {
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 std::string ReadWholeFile(const std::string& path);
 bool AppendToFile(const std::string& path, const std::string& bytes);
+// True when both files can be read and hold the same bytes (read a block at a time: for images
+// of any size).
+bool SameFileBytes(const std::string& pathA, const std::string& pathB);
 bool ResizeFile(const std::string& path, uint64_t size);
 // Number of this process's open descriptors that refer to path; -1 where it cannot be told.
 int CountOpenHandles(const std::string& path);

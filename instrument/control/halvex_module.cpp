@@ -1,4 +1,4 @@
-#include "instrument/halvex_module.h"
+#include "instrument_control/halvex_module.h"
 
 #include <cmath>
 #include <cstdio>

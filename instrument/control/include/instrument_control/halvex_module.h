@@ -1,14 +1,15 @@
 // Add-on pressure modules (PWM regulator, pressure pump, pressure sensor), reached directly on
 // a serial port with addressed lines "#<address><command>", or through a host instrument that
-// passes on "INTERNALCMD #<address><command>".
-#ifndef HALVEX_INSTRUMENT_HALVEX_MODULE_H
-#define HALVEX_INSTRUMENT_HALVEX_MODULE_H
+// passes on "INTERNALCMD #<address><command>". Part of halvex_instrument_control (see
+// instrument_control/halvex_commands.h).
+#ifndef HALVEX_INSTRUMENT_CONTROL_HALVEX_MODULE_H
+#define HALVEX_INSTRUMENT_CONTROL_HALVEX_MODULE_H
 
 #include <cstdint>
 
 #include "comm/comm.h"
 #include "comm/serial.h"
-#include "instrument/halvex_instrument.h"
+#include "instrument_control/halvex_commands.h"
 
 enum eModule : int {
   MODULE_PWM_REGULATOR = 0,
