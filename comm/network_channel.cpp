@@ -84,6 +84,7 @@ bool cNetworkChannel::Initialize(const stNetworkPort& newPort, eBaud newBaud, bo
   if (bConnected) Disconnect();
   port = newPort;
   szName = FormatNetworkPort(port);
+  address.clear();
   baud = newBaud;
   return Open(bShowError, NETWORK_CONNECT_TIMEOUT_MS);
 }
@@ -92,7 +93,11 @@ bool cNetworkChannel::OpenFailed(const std::string& reason, const char* szError,
   bErrorOccurred = true;
   std::snprintf(szErrorString, sizeof(szErrorString), "%s", szError);
   openFailure = szName + ": " + reason;
-  trace.PortNotOpened(szName.c_str(), reason);
+  // While a lost port is waited for, the same failure again is no news for the trace.
+  if (!portWait.IsLost() || reason != tracedFailure) {
+    trace.PortNotOpened(szName.c_str(), reason);
+    tracedFailure = reason;
+  }
   if (bShowError) {
     const std::string text = std::string(szErrorString) + "\n" + openFailure;
     Notify(text.c_str(), "Error", NOTICE_WARNING);
@@ -155,6 +160,7 @@ bool cNetworkChannel::Open(bool bShowError, int connectTimeoutMs) {
     return OpenFailed(reason, szError, bShowError);
   }
   address = systemText;
+  tracedFailure.clear();
   bConnected = true;
   if (port.mode == NETWORK_RFC2217 && !SetUpLine()) {
     Close();

@@ -89,6 +89,9 @@ class cNetworkChannel : public cNetworkClient {
   bool CanSetBaud() const { return port.mode == NETWORK_RFC2217; }
   // Why the last Initialize failed, one line; empty when it opened.
   const char* GetOpenFailure() const { return openFailure.c_str(); }
+  // The numeric address the port was last connected to ("192.0.2.7:2217", "[::1]:2217");
+  // empty while it has never been open.
+  const std::string& GetAddress() const { return address; }
 
   // Lost-port operations, as the serial channel's (cComm). A quiet attempt to open the
   // connection again waits NETWORK_REOPEN_CONNECT_TIMEOUT_MS at most for the server.
@@ -126,7 +129,8 @@ class cNetworkChannel : public cNetworkClient {
   bool bQuestionUnanswered;  // the server did not answer Flush's question once
   bool bPurgeUnanswered;     // the server did not confirm PURGE-DATA once: it is not waited for
   std::string openFailure;
-  std::string address;  // numeric address connected to
+  std::string tracedFailure;  // the last open failure in the trace
+  std::string address;        // numeric address connected to
   cTelnetCodec codec;
   std::string received;  // line data not yet read, from receivedAt on
   size_t receivedAt;
