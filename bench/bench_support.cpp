@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 
+#include "support/ser2net.h"
 #include "support/simulator.h"
 
 namespace bench {
@@ -78,7 +79,13 @@ sInstallationResult RunInstallation(const sInstallation& setup) {
   options.insert(options.end(), setup.simOptions.begin(), setup.simOptions.end());
   cTestSimulator simulator;
   if (!simulator.StartTool(bin + "/halvex-sim", options)) return result;
-  std::vector<std::string> argv = {bin + "/halvex-installer", "-AUTO", "-PORT=COM1"};
+  std::string port = "-PORT=COM1";
+  cSer2net server;
+  if (setup.bThroughSer2net) {
+    if (!server.Start(simulator.GetPath(), SER2NET_RFC2217)) return result;
+    port = "-PORT=rfc2217://127.0.0.1:" + std::to_string(server.Port());
+  }
+  std::vector<std::string> argv = {bin + "/halvex-installer", "-AUTO", port};
   argv.insert(argv.end(), setup.extraArguments.begin(), setup.extraArguments.end());
   cChildProcess installer;
   if (!installer.Start(argv, {{"HALVEX_COM1", simulator.GetPath()}}, folder.GetPath())) {

@@ -39,11 +39,13 @@ std::vector<sTranscriptLine> ReadTranscript(const std::string& path);
 
 // One automatic installation: a package store with an image of imageSize bytes in a scratch
 // folder, halvex-sim (from the executable's folder) with simOptions and a transcript, and
-// halvex-installer -AUTO -PORT=COM1 plus extraArguments.
+// halvex-installer -AUTO -PORT=COM1 plus extraArguments. With bThroughSer2net ser2net serves
+// the simulator's line (rfc2217) and the installer is given -PORT=rfc2217://127.0.0.1:<port>.
 struct sInstallation {
   uint64_t imageSize = 0;
   std::vector<std::string> simOptions;
   std::vector<std::string> extraArguments;
+  bool bThroughSer2net = false;
   int64_t timeoutMs = 600000;
 };
 
