@@ -6,6 +6,8 @@
 //   cSer2net server;     ASSERT_TRUE(server.Start(sim.GetPath(), SER2NET_RFC2217));
 //   channel.Initialize("127.0.0.1", server.Port(), NETWORK_RFC2217, BAUD_57600, false);
 //   server.Stop();  ...  ASSERT_TRUE(server.Start());   // again, same port and configuration
+// It ends with the thread that started it (the parent-death signal is the thread's): start it
+// from one that outlives its use.
 //
 // Under Wine the test run starts one for the network suite (run_wine_suites.sh):
 // HALVEX_TEST_SER2NET_PORT names its port, an rfc2217 accepter in front of the run's simulator
