@@ -52,6 +52,7 @@ bool cSerialDevice::Open(int port) {
   Close();
   if (port < 1) return false;
   fd = port;
+  openedPort = port;
   return true;
 }
 
