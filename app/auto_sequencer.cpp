@@ -14,6 +14,8 @@
 #include "app/package_store.h"
 #include "app/port_choice.h"
 #include "app/preflight.h"
+#include "app/run_log.h"
+#include "app/transfer_cut.h"
 #include "platform/clock.h"
 
 namespace {
@@ -22,7 +24,6 @@ namespace {
 struct stAutoRun {
   int exitStatus = EXIT_DONE;
   bool bFailed = false;         // the image did not reach the instrument
-  bool bTransferCut = false;    // a started transfer ended without its end-of-file marker
   bool bTimedOut = false;       // a time limit ran out
   bool bInstrumentBack = true;  // false when the instrument did not come back in time
   int64_t ctStateStart = 0;     // when the current state was entered
@@ -69,7 +70,9 @@ bool CheckPackage() {
     Fail(EXIT_INSTALL_FAILED);
     return false;
   }
-  if (RunPreflight(path, run.packagePath.c_str(), 0, run.mainCheck)) return true;
+  const bool bPassed = RunPreflight(path, run.packagePath.c_str(), 0, run.mainCheck);
+  LogImageChecked(run.packagePath, 0, run.mainCheck);
+  if (bPassed) return true;
   WriteOutput(run.mainCheck.szLine + "\r\n");
   Fail(EXIT_INSTALL_FAILED);
   return false;
@@ -91,6 +94,7 @@ void Connecting() {
       instrument.IsConnected()) {
     WriteOutput("Connected to " + port + " baud " + baud + " successfully ...\r\n");
     instrument.UpdateVersions();
+    LogInstrumentIdentified();
     run.model = instrument.GetModel();
     if (CheckPackage()) {
       installPackageState = INSTALL_GETTING_PACKAGE;
@@ -144,6 +148,7 @@ void GettingFile() {
 void SendingFile() {
   if (installer.InitializeTransfer(file_path, filename)) {
     if (fileType == 0) TraceImageSent(run.mainCheck);
+    LogPassBegun();
     run.ctLastAck = platform::GetMonotonicMs();
     installPackageState = INSTALL_WAITING_COMPLETION;
   } else {
@@ -162,16 +167,16 @@ void WaitingCompletion() {
     case TRANSFER_FAILED:
       WriteOutput(
           Format("Transfer of %s failed!  The file changed or could not be read.\r\n", file_path));
-      run.bTransferCut = true;
+      CutTransfer(CUT_FAILED);
       Fail(EXIT_INSTALL_FAILED);
       break;
     case TRANSFER_COMPLETE:
       break;
     case TRANSFER_RUNNING:
       if (platform::GetMonotonicMs() - run.ctLastAck > limits.packetAckMs) {
-        run.bTransferCut = true;
         installer.StopTransfer();
         RunOutOfTime("no packet was acknowledged", limits.packetAckMs, INSTALL_REBOOTING);
+        CutTransfer(CUT_STOPPED);
       }
       break;
   }
@@ -193,6 +198,24 @@ void Rebooting() {
       platform::GetMonotonicMs() - run.ctStateStart > limits.installerAnswerMs) {
     RunOutOfTime("the installer did not answer", limits.installerAnswerMs, INSTALL_REBOOTING);
   }
+}
+
+// A cut transfer is said at once: the instrument may be stuck in its installer, and the run
+// now only waits for it to answer (sending nothing but the reconnection handshake).
+void ReportCut() {
+  const eTransferCut cut = TakeNewTransferCut();
+  if (cut == CUT_NONE) return;
+  const char* szWhat =
+      cut == CUT_UNCERTAIN
+          ? "An answer was lost in every pass: the image on the instrument may hold a packet twice."
+          : "The transfer was cut short: the instrument may still be in its installer with an "
+            "incomplete image.";
+  char szLine[256];
+  std::snprintf(
+      szLine, sizeof(szLine),
+      "%s  Switch the instrument off and on: waiting up to %lld s for it to answer ...\r\n", szWhat,
+      static_cast<long long>(limits.instrumentReturnMs / 1000));
+  WriteOutput(szLine);
 }
 
 // One line when the port goes away and one when it is back; the passes in between only wait.
@@ -255,16 +278,11 @@ bool UpdateAuto() {
   static bool bInstallerConnectedInProgress = false;
 
   const eInstallPackageState state = installPackageState;
+  LogRunState(state);
   if (state != INSTALL_WAITING_INSTALLER) bInstallerConnectedInProgress = false;
-  // A cut transfer has a known end whether or not the instrument came back: it failed, and
-  // the instrument may be stuck in its installer.
-  if (state == INSTALL_IDLE && oldinstallPackageState == INSTALL_RECONNECTING && run.bTransferCut) {
-    WriteOutput(
-        "The transfer was cut short: the instrument may still be in its installer with an "
-        "incomplete image.  Switch it off and on before installing again.\r\n");
-  }
-  ReportInstallStep(state, oldinstallPackageState, run.bInstrumentBack || run.bTransferCut,
-                    run.bFailed);
+  // A cut transfer has a known end whether or not the instrument came back: it failed.
+  ReportInstallStep(state, oldinstallPackageState,
+                    run.bInstrumentBack || GetTransferCut() != CUT_NONE, run.bFailed);
   if (state != oldinstallPackageState) {
     run.ctStateStart = platform::GetMonotonicMs();
     if (state == INSTALL_REBOOTING) run.exitAttempts = 0;
@@ -317,6 +335,7 @@ bool UpdateAuto() {
   }
 
   if (installer.Update()) run.ctLastAck = platform::GetMonotonicMs();
+  ReportCut();
   ReportPort();
   return true;
 }

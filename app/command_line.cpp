@@ -98,6 +98,9 @@ stCommandLine ReadCommandLine(const std::vector<platform::stArgument>& arguments
     } else if ((at = text.find("-TRACE=")) != std::string::npos) {
       options.bTraceNamed = true;
       options.traceFile = text.substr(at + 7);
+    } else if ((at = text.find("-REPORT=")) != std::string::npos) {
+      options.bReportNamed = true;
+      options.reportFile = text.substr(at + 8);
     } else {
       bOther = false;
       if (text.find("-PORTS") != std::string::npos) {

@@ -33,6 +33,8 @@ struct stCommandLine {
   stCommandLinePkg pkg;
   bool bTraceNamed = false;  // a "-TRACE=" was given
   std::string traceFile;     // the last one's file name
+  bool bReportNamed = false;  // a "-REPORT=" was given
+  std::string reportFile;     // the last one's file name
   bool bPorts = false;       // "-PORTS": list the serial ports
   bool bVersion = false;     // "--version"
   bool bHelp = false;        // "-HELP", "--help" or "-?"
@@ -44,9 +46,9 @@ struct stCommandLine {
 };
 
 // Reads the options from argument 1 on. pathPrefix is written in front of "packages". The
-// options added for the field ("-TRACE=", "-PORTS", "--version", "-HELP", "--help", "-?", then
-// "-LIST" and "-INFO") are looked for after the others, in that order, so an argument means what
-// it meant before they existed.
+// options added for the field ("-TRACE=", "-REPORT=", "-PORTS", "--version", "-HELP", "--help",
+// "-?", then "-LIST" and "-INFO") are looked for after the others, in that order, so an argument
+// means what it meant before they existed.
 stCommandLine ReadCommandLine(const std::vector<platform::stArgument>& arguments,
                               const std::string& pathPrefix);
 

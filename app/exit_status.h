@@ -33,8 +33,9 @@
   ROW(EXIT_VERSION_DIFFERS, 6,                                                                    \
       "the instrument reports another MAIN version than the installed image's name")              \
   ROW(EXIT_TRACE_FILE, 7,                                                                         \
-      "-TRACE= names no usable file: an empty name, a folder, or a file in a\n"                  \
-      "folder that does not exist; nothing was done")                                             \
+      "-TRACE= or -REPORT= names no usable file: an empty name, a folder, or a\n"                \
+      "file in a folder that does not exist (or, for -REPORT=, where no file can\n"              \
+      "be made); nothing was done")                                                               \
   ROW(EXIT_OPTIONS_CONFLICT, 8,                                                                   \
       "-PORTS, -LIST or --version was given with other options, or with each\n"                  \
       "other: only the listing or the version was given")

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/package_store.h"
+#include "app/run_log.h"
 #include "instrument/halvex_instrument.h"
 
 namespace {
@@ -43,5 +44,8 @@ stVersionCheck CheckInstrumentVersion(cHalvexInstrument& instrument, const char*
   for (int i = 0; i < VERSION_QUERY_ATTEMPTS && !bReported; ++i) {
     bReported = instrument.UpdateVersions();
   }
-  return CheckInstalledVersion(szImageName, bReported, instrument.GetMainVersion());
+  const stVersionCheck check =
+      CheckInstalledVersion(szImageName, bReported, instrument.GetMainVersion());
+  LogVersionCheck(check);
+  return check;
 }

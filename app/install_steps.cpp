@@ -2,13 +2,17 @@
 
 #include "app/connections.h"
 #include "app/globals.h"
+#include "app/run_log.h"
+#include "app/transfer_cut.h"
 
 eTransferOutcome WaitCompletionStep() {
   if (installer.TransferFailed()) {
+    LogPassEnded(TRANSFER_FAILED);
     installPackageState = INSTALL_GETTING_NEXT_FILE;
     return TRANSFER_FAILED;
   }
   if (!installer.TransferComplete()) return TRANSFER_RUNNING;
+  LogPassEnded(TRANSFER_COMPLETE);
   installPackageState = GetScriptForFileType(fileType) != nullptr ? INSTALL_PREPARING_EXECUTE
                                                                   : INSTALL_GETTING_NEXT_FILE;
   return TRANSFER_COMPLETE;
@@ -41,8 +45,9 @@ bool NextFileStep() {
 bool ExitInstallerStep(int& exitAttempts, bool bWaitForPort) {
   // The exit word is what makes the instrument leave its installer: a lost one is sent again.
   // One that was acknowledged is never repeated: after a stopped transfer the installer may
-  // have taken it for file data, and more would only add to the file.
-  if (!installer.ExitAcknowledged() && !installer.Exit()) {
+  // have taken it for file data, and more would only add to the file. After a cut transfer
+  // none is sent at all (see app/transfer_cut.h): the instrument is to be switched off and on.
+  if (!installer.ExitAcknowledged() && GetTransferCut() == CUT_NONE && !installer.Exit()) {
     if (bWaitForPort && installer.IsPortLost()) return false;
     if (++exitAttempts < MAX_EXIT_ATTEMPTS) return false;
   }
@@ -62,10 +67,12 @@ ePortChange WatchPort(bool bRunning) {
   const bool bGone = installer.IsPortLost() || instrument.IsPortLost();
   if (!bLost && bGone) {
     bLost = true;
+    LogPortChange(PORT_LOST);
     return PORT_LOST;
   }
   if (bLost && !bGone && (installer.IsPortOpen() || instrument.IsPortOpen())) {
     bLost = false;
+    LogPortChange(PORT_BACK);
     return PORT_BACK;
   }
   return PORT_UNCHANGED;

@@ -32,8 +32,9 @@ bool NextFileStep();
 // Rebooting: sends the exit word; once it is acknowledged, or after MAX_EXIT_ATTEMPTS tries
 // (counted in exitAttempts, which the caller sets to 0 when the state is entered), the port is
 // closed and Reconnecting follows. An exit word already acknowledged (a stopped transfer sends
-// one) is not sent again. With bWaitForPort a try that found the port gone does not count: the
-// word is sent once the port is back (the caller limits that wait).
+// one) is not sent again, and none at all after a cut transfer. With bWaitForPort a try that found
+// the port gone does not count: the word is sent once the port is back (the caller limits that
+// wait).
 bool ExitInstallerStep(int& exitAttempts, bool bWaitForPort = false);
 
 // Whether the installation's port went away or came back since the last call, as the two

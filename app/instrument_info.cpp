@@ -8,6 +8,7 @@
 #include "app/package_choice.h"
 #include "app/package_store.h"
 #include "app/port_choice.h"
+#include "app/run_log.h"
 #include "app/store_listing.h"
 
 namespace {
@@ -35,6 +36,7 @@ std::string DescribeImage(const std::string& packagePath, int iFileType,
   stPreflight check;
   RunPreflight(path, packagePath.c_str(), iFileType, check);
   if (check.reason == PREFLIGHT_NO_IMAGE) return std::string();
+  LogImageChecked(packagePath, iFileType, check);
   std::string line = std::string(SHORT_FILE_TYPE[iFileType]) + " image: ";
   if (check.szFileName.empty()) return line + "(" + DescribeImageState(check) + ")\n";
   char szVersion[MAX_VERSION_TEXT];
@@ -68,8 +70,11 @@ int RunInstrumentInfo(const stCommandLine& options, std::string& text, std::stri
     problem = "Package \"" + options.pkg.packageFile + "\" not found!\n";
     return EXIT_COMMAND_LINE;
   }
-  if (!instrument.Connect(GetChosenPort(options.com), options.com.baud, false) ||
-      !instrument.IsConnected()) {
+  LogRunState(INSTALL_CONNECTING);
+  const bool bConnected = instrument.Connect(GetChosenPort(options.com), options.com.baud, false) &&
+                          instrument.IsConnected();
+  LogRunState(INSTALL_IDLE);
+  if (!bConnected) {
     problem = "Unable to connect to " + GetPortText(options.com) + " baud " +
               GetBaudString(options.com.baud) + "!\n";
     if (instrument.GetOpenFailure()[0] != '\0') {
@@ -78,6 +83,7 @@ int RunInstrumentInfo(const stCommandLine& options, std::string& text, std::stri
     instrument.Disconnect();
     return EXIT_NO_CONNECTION;
   }
+  LogInstrumentIdentified();
   const char* const szVersions[FILE_TYPE_MAX] = {
       instrument.GetMainVersion(), instrument.GetGPIBVersion(), instrument.GetFPGAVersion()};
   text += std::string("Manufacturer: ") + instrument.GetManufacturer() + "\n";

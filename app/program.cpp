@@ -9,6 +9,7 @@
 #include "app/instrument_info.h"
 #include "app/output.h"
 #include "app/port_choice.h"
+#include "app/run_log.h"
 #include "app/trace_option.h"
 #include "platform/clock.h"
 #include "platform/console.h"
@@ -25,17 +26,22 @@ static const unsigned IDLE_PASS_SLEEP_MS = 50;
 // trace), problems on standard error.
 static int AnswerInfo(const stCommandLine& options,
                       const std::vector<platform::stArgument>& arguments) {
-  const std::string traceProblem = CheckTraceFile(options);
-  if (!traceProblem.empty()) {
-    ShowProgramText(std::string(), traceProblem);
+  std::string fileProblem = CheckTraceFile(options);
+  if (fileProblem.empty()) fileProblem = CheckReportOption(options);
+  if (!fileProblem.empty()) {
+    ShowProgramText(std::string(), fileProblem);
     return EXIT_TRACE_FILE;
   }
   StartTrace(options, FormatStartupLog(arguments));
+  SetRunReportFile(options.reportFile);
+  BeginRunLog(options.com, true);
   std::string text;
   std::string problem;
   const int status = RunInstrumentInfo(options, text, problem);
   trace.Report(text + problem);
   ShowProgramText(text, problem);
+  LogOutput(problem.empty() ? text : problem);
+  EndRunLog(status);
   EndTrace(status);
   return status;
 }
@@ -68,13 +74,18 @@ eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, in
   WriteOutput(startupLog);
 
   installPackageState = INSTALL_IDLE;
-  // A trace file that cannot be used ends the program before anything happens, the way a
-  // package that is not found does, in either mode.
+  // A trace or report file that cannot be used ends the program before anything happens, the
+  // way a package that is not found does, in either mode. An automatic run's record is written
+  // whenever the report file can be, even when the trace's name is the problem.
   const std::string traceProblem = CheckTraceFile(options);
-  if (!traceProblem.empty()) {
-    WriteOutput(traceProblem);
+  const std::string reportProblem = CheckReportOption(options);
+  if (reportProblem.empty()) SetRunReportFile(options.reportFile);
+  if (bAuto) BeginRunLog(options.com, true);
+  const std::string fileProblem = !traceProblem.empty() ? traceProblem : reportProblem;
+  if (!fileProblem.empty()) {
+    WriteOutput(fileProblem);
     if (!platform::HasStandardOutput()) {
-      platform::ShowNotice(traceProblem.c_str(), "Problem", platform::NOTICE_ERROR);
+      platform::ShowNotice(fileProblem.c_str(), "Problem", platform::NOTICE_ERROR);
     }
     SetAutoExitStatus(EXIT_TRACE_FILE);
     return PROGRAM_AUTOMATIC;
@@ -121,6 +132,9 @@ int RunAutomaticMode(const stAutoLimits& limits) {
 }
 
 int EndProgram(int status) {
+  // The automatic run's record; in the window, an installation that the window's end cut short.
+  if (!bAuto) LogRunReason("cancelled");
+  EndRunLog(status);
   WriteOutput("Exiting program ...");
   EndTrace(status);
   return status;

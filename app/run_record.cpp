@@ -126,7 +126,7 @@ bool FormatRunRecord(const stRunRecord& record, std::string& text) {
                         {"installer_start", ValueOrNull(phases.installerStart)},
                         {"transfer", ValueOrNull(phases.transfer)},
                         {"return", ValueOrNull(phases.back)}}},
-        {"exit_status", record.exitStatus},
+        {"exit_status", ValueOrNull(record.exitStatus)},
         {"reason", record.szReason},
         {"message", WithoutLineEnd(record.szMessage)},
     };

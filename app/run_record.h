@@ -35,7 +35,10 @@ struct stRunImage {
   std::optional<uint64_t> size;
   std::string szSha256;  // of what was read and sent; empty: null
   int passes = 0;        // transfers of it begun
-  std::string szResult;  // e.g. "installed", "failed", "uncertain", "not-sent"
+  // "sent" (delivered, every packet answered), "uncertain" (delivered, but a packet went
+  // unanswered: it may hold one twice), "failed" (it could not be read whole while it was sent),
+  // "cut" (a pass that never ended: a time limit, Cancel), "not-sent"
+  std::string szResult;
 };
 
 // Seconds each phase took; a phase that was not reached is null.
@@ -51,9 +54,11 @@ struct stRunRecord {
   std::string szVersion;
   int64_t startedMs = 0;  // UTC milliseconds since 1970 (GetUtcMs); 0: null
   int64_t endedMs = 0;
-  std::string szPortName;    // "COM1"; empty: null
-  std::string szPortDevice;  // what it maps to, e.g. "/dev/ttyUSB0" or "\\.\COM1"; empty: null
-  unsigned baud = 0;         // of the instrument connection; 0: null
+  std::string szPortName;  // "COM1", "rfc2217://bench3:2217"; empty: null
+  // What it maps to, e.g. "/dev/ttyUSB0" or "\\.\COM1"; a network port's address, e.g.
+  // "192.0.2.7:2217" (its name while it was never reached); empty: null
+  std::string szPortDevice;
+  unsigned baud = 0;  // of the instrument connection; 0: null
   stRunInstrument before;
   stRunInstrument after;
   std::string szPackage;  // the package's path; empty: null
@@ -61,7 +66,7 @@ struct stRunRecord {
   int portsLost = 0;
   double secondsAway = 0.0;  // the ports' time away, in all
   stRunPhases phases;
-  int exitStatus = 0;
+  std::optional<int> exitStatus;  // the program's; none for the window's installations: null
   std::string szReason;   // a stable code: "done", "preflight", "checksum", "uncertain", ...
   std::string szMessage;  // the last report line, in words (a line end is dropped)
 };

@@ -9,9 +9,6 @@
 #include <random>
 #include <sstream>
 
-#include "support/ser2net.h"
-#include "support/simulator.h"
-
 namespace bench {
 
 bool WriteImage(const std::string& path, uint64_t size, uint32_t seed) {
@@ -68,41 +65,54 @@ int64_t sInstallationResult::LineMs(const std::string& prefix) const {
   return -1;
 }
 
-sInstallationResult RunInstallation(const sInstallation& setup) {
-  sInstallationResult result;
-  cTempFolder folder;
-  const std::string image = "main_020105.bin";
-  if (!MakeStore(folder, "VSR450_bench.pkg", image, setup.imageSize, 20105)) return result;
+namespace {
+
+const char IMAGE[] = "main_020105.bin";
+
+}  // namespace
+
+bool cInstallationRun::Prepare(const sInstallation& runSetup) {
+  setup = runSetup;
+  if (!MakeStore(folder, "VSR450_bench.pkg", IMAGE, setup.imageSize, setup.seed)) return false;
   const std::string bin = ExecutableFolder();
-  const std::string log = folder.PathOf("sim.log");
-  std::vector<std::string> options = {"--log", log, "--model", "VSR450", "--main-version", "2.0.3"};
+  std::vector<std::string> options = {"--log",  folder.PathOf("sim.log"), "--model",
+                                      "VSR450", "--main-version",         "2.0.3"};
   options.insert(options.end(), setup.simOptions.begin(), setup.simOptions.end());
-  cTestSimulator simulator;
-  if (!simulator.StartTool(bin + "/halvex-sim", options)) return result;
-  std::string port = "-PORT=COM1";
-  cSer2net server;
-  if (setup.bThroughSer2net) {
-    if (!server.Start(simulator.GetPath(), SER2NET_RFC2217)) return result;
-    port = "-PORT=rfc2217://127.0.0.1:" + std::to_string(server.Port());
-  }
-  std::vector<std::string> argv = {bin + "/halvex-installer", "-AUTO", port};
+  simulator = std::make_unique<cTestSimulator>(setup.port);
+  bPrepared = simulator->StartTool(bin + "/halvex-sim", options) &&
+              (!setup.bThroughSer2net || server.Start(simulator->GetPath(), SER2NET_RFC2217));
+  return bPrepared;
+}
+
+bool cInstallationRun::Launch() {
+  if (!bPrepared) return false;
+  const std::string bin = ExecutableFolder();
+  const std::string port = std::to_string(setup.port);
+  const std::string portArgument =
+      setup.bThroughSer2net ? "-PORT=rfc2217://127.0.0.1:" + std::to_string(server.Port())
+                            : "-PORT=COM" + port;
+  std::vector<std::string> argv = {bin + "/halvex-installer", "-AUTO", portArgument};
   argv.insert(argv.end(), setup.extraArguments.begin(), setup.extraArguments.end());
-  cChildProcess installer;
-  if (!installer.Start(argv, {{"HALVEX_COM1", simulator.GetPath()}}, folder.GetPath())) {
-    return result;
-  }
+  bStarted = installer.Start(argv, {{"HALVEX_COM" + port, simulator->GetPath()}}, folder.GetPath());
+  return bStarted;
+}
+
+sInstallationResult cInstallationRun::Finish() {
+  sInstallationResult result;
+  if (!bStarted) return result;
   result.bStarted = true;
   if (!installer.Wait(setup.timeoutMs)) installer.Kill();
-  simulator.Stop();
-  result.violations = simulator.Violations();
+  server.Stop();
+  simulator->Stop();
+  result.violations = simulator->Violations();
   result.exitStatus = installer.GetExitStatus();
   result.elapsedMs = installer.GetElapsedMs();
   result.lines = installer.GetLines();
   result.out = installer.GetOut();
   result.usage = installer.GetUsage();
-  result.transcript = ReadTranscript(log);
-  result.bIdentical =
-      SameFileBytes(folder.PathOf("files/" + image), simulator.StoreDir() + "/" + image);
+  result.transcript = ReadTranscript(folder.PathOf("sim.log"));
+  result.bIdentical = SameFileBytes(folder.PathOf(std::string("files/") + IMAGE),
+                                    simulator->StoreDir() + "/" + IMAGE);
   const std::string sizeText = "(" + std::to_string(setup.imageSize) + ")";
   for (const sTranscriptLine& line : result.transcript) {
     if (line.mark != "<") continue;
@@ -116,6 +126,12 @@ sInstallationResult RunInstallation(const sInstallation& setup) {
     }
   }
   return result;
+}
+
+sInstallationResult RunInstallation(const sInstallation& setup) {
+  cInstallationRun run;
+  if (run.Prepare(setup)) run.Launch();
+  return run.Finish();
 }
 
 double ProcessCpuSeconds(pid_t pid) {

@@ -10,11 +10,15 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "support/process.h"
+#include "support/ser2net.h"
+#include "support/simulator.h"
 #include "support/temp_folder.h"
+#include "util/no_copy.h"
 
 namespace bench {
 
@@ -37,12 +41,15 @@ struct sTranscriptLine {
 };
 std::vector<sTranscriptLine> ReadTranscript(const std::string& path);
 
-// One automatic installation: a package store with an image of imageSize bytes in a scratch
-// folder, halvex-sim (from the executable's folder) with simOptions and a transcript, and
-// halvex-installer -AUTO -PORT=COM1 plus extraArguments. With bThroughSer2net ser2net serves
-// the simulator's line (rfc2217) and the installer is given -PORT=rfc2217://127.0.0.1:<port>.
+// One automatic installation: a package store with an image of imageSize bytes (drawn from
+// seed) in a scratch folder, halvex-sim (from the executable's folder) with simOptions and a
+// transcript, and halvex-installer -AUTO -PORT=COM<port> plus extraArguments. With
+// bThroughSer2net ser2net serves the simulator's line (rfc2217) and the installer is given
+// -PORT=rfc2217://127.0.0.1:<ser2net's port> instead.
 struct sInstallation {
   uint64_t imageSize = 0;
+  int port = 1;
+  uint32_t seed = 20105;
   std::vector<std::string> simOptions;
   std::vector<std::string> extraArguments;
   bool bThroughSer2net = false;
@@ -69,6 +76,26 @@ struct sInstallationResult {
 };
 
 sInstallationResult RunInstallation(const sInstallation& setup);
+
+// The same in steps, for installations that run side by side: Prepare lays out the store and
+// starts the simulator, Launch starts the installer, Finish waits for the installer's end, stops
+// the simulator and reads what came of it. Prepare sets HALVEX_COM<port> in this process, so
+// prepare them one after the other; Finish may run in a thread of its own per installation.
+class cInstallationRun : private cNoCopy {
+ public:
+  bool Prepare(const sInstallation& setup);
+  bool Launch();
+  sInstallationResult Finish();
+
+ private:
+  sInstallation setup;
+  cTempFolder folder;
+  std::unique_ptr<cTestSimulator> simulator;
+  cSer2net server;
+  cChildProcess installer;
+  bool bPrepared = false;
+  bool bStarted = false;
+};
 
 // CPU time (user + system) of a running process so far, in seconds; -1 when unreadable.
 double ProcessCpuSeconds(pid_t pid);

@@ -14,6 +14,20 @@ void RequireTextsFit(const cHalvexModule& module) {
   fuzz::Require(std::strlen(module.GetVersion()) < MAX_VERSION_LEN, "version fits");
 }
 
+// Finds the module on the line and asks it what every module answers; true when it was found.
+template <class tModule>
+bool FindAndAskCommon(tModule& module, eModule kind, unsigned char address) {
+  if (!module.Connect(kind, COM1, address)) return false;
+  RequireTextsFit(module);
+  module.Initialize();
+  RequireTextsFit(module);
+  module.GetID();
+  module.GetMinRange();
+  module.GetMaxRange();
+  module.GetSensorType();
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -26,14 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if ((plan >> 1) % 3 == 2) {
     cHalvexSensorModule module;
-    if (module.Connect(MODULE_PRESSURE_SENSOR, COM1, address)) {
-      RequireTextsFit(module);
-      module.Initialize();
-      RequireTextsFit(module);
-      module.GetID();
-      module.GetMinRange();
-      module.GetMaxRange();
-      module.GetSensorType();
+    if (FindAndAskCommon(module, MODULE_PRESSURE_SENSOR, address)) {
       module.UnitsPsi();
       module.GetPsi();
     }
@@ -41,14 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   cHalvexControllerModule module;
   const eModule kind = (plan >> 1) % 3 == 0 ? MODULE_PWM_REGULATOR : MODULE_PRESSURE_PUMP;
-  if (module.Connect(kind, COM1, address)) {
-    RequireTextsFit(module);
-    module.Initialize();
-    RequireTextsFit(module);
-    module.GetID();
-    module.GetMinRange();
-    module.GetMaxRange();
-    module.GetSensorType();
+  if (FindAndAskCommon(module, kind, address)) {
     module.GetChannel();
     module.GetStable();
     module.GetCoefficient(3);

@@ -20,6 +20,7 @@ cHalvexInstrument::cHalvexInstrument()
       instrumentType(INSTRUMENT_UNKNOWN),
       mainVersion{0, 0, 0},
       szReply{},
+      szHandshakeReply{},
       szMainVersion{},
       szGPIBVersion{},
       szFPGAVersion{},
@@ -50,6 +51,7 @@ void cHalvexInstrument::Handshake() {
   comm = &line;
   line.Write("ID?");
   CopyText(szReply, line.ReadStripTerm());
+  CopyText(szHandshakeReply, szReply);
   if (NamesMaker(szReply)) bConnected = true;
 }
 

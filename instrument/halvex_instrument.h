@@ -95,6 +95,9 @@ class cHalvexInstrument {
   int32_t GetSerialNumber() const { return serialNumber; }
   // "ID?" and its unparsed reply; "???" when not connected.
   const char* GetID();
+  // The reply to the last handshake's "ID?" as it came, unparsed: after Reconnect, the
+  // identification of the instrument as it came back (the parsed fields keep the first one).
+  const char* GetHandshakeReply() const { return szHandshakeReply; }
 
  protected:
   // Sends the handshake on the port's channel and reads the identification into szReply; sets
@@ -118,6 +121,7 @@ class cHalvexInstrument {
   eInstrumentType instrumentType;
   sVersion mainVersion;
   char szReply[MAX_BUFF_LEN];
+  char szHandshakeReply[MAX_BUFF_LEN];
   char szMainVersion[MAX_VER_LEN];
   char szGPIBVersion[MAX_VER_LEN];
   char szFPGAVersion[MAX_VER_LEN];

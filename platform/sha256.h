@@ -12,17 +12,17 @@
 #include <memory>
 #include <string>
 
+#include "util/no_copy.h"
+
 namespace platform {
 
 // Length of the hash as hexadecimal text.
 constexpr size_t SHA256_HEX_LENGTH = 64;
 
-class cSha256 {
+class cSha256 : private cNoCopy {
  public:
   cSha256();
   ~cSha256();
-  cSha256(const cSha256&) = delete;
-  cSha256& operator=(const cSha256&) = delete;
 
   // Begins a new hash; one that was running is dropped. False when the library fails.
   bool Start();

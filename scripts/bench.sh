@@ -2,12 +2,14 @@
 # The benchmarks (programs in bench/, not timed tests): line efficiency at 115200 bit/s (without
 # and with the traffic trace), the software ceiling on an unpaced pty, the fixed cost of an
 # installation, idle CPU (the -CONSOLE automatic mode and, when the Windows build has its window,
-# the window under Wine), peak memory, and what a vanished port costs. Each prints its table;
+# the window under Wine), peak memory, what a vanished port costs, and 16 installations at once
+# on COM1 to COM16 against 16 simulators at the line rate. Each prints its table;
 # the machine-readable lines ("name value unit") of all of them are gathered in
 # build/bench/figures.txt. See docs/benchmarks.md.
 #
 #   scripts/bench.sh [benchmark...]     (bench_line_efficiency bench_ceiling bench_fixed_cost
-#                                        bench_idle_cpu bench_memory bench_unplug; default all)
+#                                        bench_idle_cpu bench_memory bench_unplug
+#                                        bench_parallel; default all)
 set -u -o pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT" || exit 1
@@ -18,7 +20,7 @@ BUILD=$ROOT/build
 OUT=$BUILD/bench
 BENCHMARKS=("$@")
 [ ${#BENCHMARKS[@]} = 0 ] && BENCHMARKS=(bench_line_efficiency bench_ceiling bench_fixed_cost
-  bench_idle_cpu bench_memory bench_unplug)
+  bench_idle_cpu bench_memory bench_unplug bench_parallel)
 
 install_deps native windows || { echo "could not install the build dependencies" >&2; exit 1; }
 if [ ! -f "$BUILD/build.ninja" ]; then

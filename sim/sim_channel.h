@@ -40,6 +40,24 @@ bool ParseSimNumber(const std::string& szText, double& value);
 
 constexpr int SIM_VALVES = 6;
 
+// Reads one value per valve from szText, the values divided by separator, each with parse
+// (bool parse(const std::string&, T&)). False when there are fewer or one does not parse.
+template <typename T, typename tParse>
+bool ReadSimValveValues(const std::string& szText, char separator, tParse parse,
+                        T (&values)[SIM_VALVES]) {
+  size_t position = 0;
+  for (int i = 0; i < SIM_VALVES; ++i) {
+    const bool bLast = i + 1 == SIM_VALVES;
+    const size_t end = bLast ? std::string::npos : szText.find(separator, position);
+    if ((!bLast && end == std::string::npos) ||
+        !parse(szText.substr(position, end - position), values[i])) {
+      return false;
+    }
+    position = end + 1;
+  }
+  return true;
+}
+
 class cSimChannel {
  public:
   cSimChannel(bool bGauge, double volume, int timeConstantMs);

@@ -10,6 +10,7 @@
 
 #include "sim/sim_options.h"
 #include "sim/sim_recorder.h"
+#include "util/no_copy.h"
 
 namespace sim {
 
@@ -17,12 +18,10 @@ class cSimLine;
 class cSimSession;
 class cSimStore;
 
-class cSimEngine {
+class cSimEngine : private cNoCopy {
  public:
   explicit cSimEngine(const sSimOptions& options);
   ~cSimEngine();
-  cSimEngine(const cSimEngine&) = delete;
-  cSimEngine& operator=(const cSimEngine&) = delete;
 
   // Creates the pty and starts serving. With a link path, a symbolic link to the slave is made
   // there once the simulator serves (an existing link is replaced; any other file is not).

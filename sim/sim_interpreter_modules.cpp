@@ -149,15 +149,9 @@ void cSimInterpreter::AddHostControllerCommands() {
     sSimInstrumentState& state = interpreter.GetState();
     cSimChannel& channel = state.module->GetChannel();
     double openings[SIM_VALVES] = {};
-    size_t position = 0;
-    for (int i = 0; i < SIM_VALVES; ++i) {
-      const size_t comma = i + 1 < SIM_VALVES ? szArguments.find(',', position) : std::string::npos;
-      if ((i + 1 < SIM_VALVES && comma == std::string::npos) ||
-          !ParseSimNumber(szArguments.substr(position, comma - position), openings[i])) {
-        interpreter.Violation("RTPCT takes six openings in percent, not " + Quoted(szArguments));
-        return;
-      }
-      position = comma + 1;
+    if (!ReadSimValveValues(szArguments, ',', ParseSimNumber, openings)) {
+      interpreter.Violation("RTPCT takes six openings in percent, not " + Quoted(szArguments));
+      return;
     }
     if (channel.GetMode() != SIM_MODE_MANUAL) {
       ++state.errors;

@@ -12,6 +12,7 @@
 
 #include "sim/sim_recorder.h"
 #include "sim/sim_records.h"
+#include "util/no_copy.h"
 
 namespace sim {
 
@@ -29,15 +30,13 @@ bool MakeSimLink(const std::string& szTarget, const std::string& szLink, std::st
 // Removes szLink when it still leads to szTarget (another simulator may have taken the path).
 void RemoveSimLink(const std::string& szTarget, const std::string& szLink);
 
-class cSimLine {
+class cSimLine : private cNoCopy {
  public:
   // lineRate: bit/s for pacing, 0 for none. hangupAfterBytes, unplugAfterBytes: -1 for never;
   // replugAfterMs: -1 for never.
   cSimLine(cSimRecorder& recorder, uint32_t lineRate, int64_t hangupAfterBytes,
            int64_t unplugAfterBytes = -1, int replugAfterMs = -1);
   ~cSimLine();
-  cSimLine(const cSimLine&) = delete;
-  cSimLine& operator=(const cSimLine&) = delete;
 
   // Creates the pty pair in raw mode at initialBaud, 8N1. The slave stays open here too, so
   // the program closing and reopening the port never hangs up the line.

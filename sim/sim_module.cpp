@@ -13,6 +13,25 @@ const double kDefaultCoefficients[SIM_COEFFICIENTS] = {1.0, 0.5, 0.05, 0.01, 0.0
 // Drive counts per percent of valve opening.
 constexpr double kCountsPerPercent = 640.0;
 
+// Each kind's name (options, transcript) and the text its identification contains.
+struct sKindTexts {
+  eSimModuleKind kind;
+  const char* szName;
+  const char* szMatch;
+};
+const sKindTexts kKindTexts[] = {
+    {SIM_MODULE_REGULATOR, "regulator", "ID Halvex PWM Regulator"},
+    {SIM_MODULE_PUMP, "pump", "ID Halvex PPump"},
+    {SIM_MODULE_SENSOR, "sensor", "ID   Halvex,     73"},
+};
+
+const sKindTexts* FindKind(eSimModuleKind kind) {
+  for (const sKindTexts& texts : kKindTexts) {
+    if (texts.kind == kind) return &texts;
+  }
+  return nullptr;
+}
+
 // Units of the "U" command.
 const char* const kUnitCodes[] = {"PSI", "KPA", "BAR", "MBAR"};
 
@@ -42,23 +61,14 @@ std::string Quoted(const std::string& szText) {
 }  // namespace
 
 const char* GetSimModuleName(eSimModuleKind kind) {
-  switch (kind) {
-    case SIM_MODULE_REGULATOR:
-      return "regulator";
-    case SIM_MODULE_PUMP:
-      return "pump";
-    case SIM_MODULE_SENSOR:
-      return "sensor";
-    case SIM_MODULE_NONE:
-      break;
-  }
-  return "none";
+  const sKindTexts* texts = FindKind(kind);
+  return texts != nullptr ? texts->szName : "none";
 }
 
 bool ParseSimModuleKind(const std::string& szName, eSimModuleKind& kind) {
-  for (eSimModuleKind each : {SIM_MODULE_REGULATOR, SIM_MODULE_PUMP, SIM_MODULE_SENSOR}) {
-    if (szName == GetSimModuleName(each)) {
-      kind = each;
+  for (const sKindTexts& texts : kKindTexts) {
+    if (szName == texts.szName) {
+      kind = texts.kind;
       return true;
     }
   }
@@ -66,17 +76,8 @@ bool ParseSimModuleKind(const std::string& szName, eSimModuleKind& kind) {
 }
 
 const char* GetSimModuleMatch(eSimModuleKind kind) {
-  switch (kind) {
-    case SIM_MODULE_REGULATOR:
-      return "ID Halvex PWM Regulator";
-    case SIM_MODULE_PUMP:
-      return "ID Halvex PPump";
-    case SIM_MODULE_SENSOR:
-      return "ID   Halvex,     73";
-    case SIM_MODULE_NONE:
-      break;
-  }
-  return "";
+  const sKindTexts* texts = FindKind(kind);
+  return texts != nullptr ? texts->szMatch : "";
 }
 
 cSimModule::cSimModule(const sSimModuleOptions& optionsIn, cSimChannel& channelIn)
@@ -178,16 +179,10 @@ bool cSimModule::HandleControllerCommand(const std::string& szKeyword,
     // Six counts, valves 4 to 6 first.
     const int order[SIM_VALVES] = {3, 4, 5, 0, 1, 2};
     unsigned counts[SIM_VALVES] = {};
-    size_t position = 0;
-    for (int i = 0; i < SIM_VALVES; ++i) {
-      const size_t end = i + 1 < SIM_VALVES ? szArguments.find(' ', position) : std::string::npos;
-      if ((i + 1 < SIM_VALVES && end == std::string::npos) ||
-          !ParseHexCount(szArguments.substr(position, end - position), counts[i])) {
-        szViolation =
-            szName + " takes six counts of four hexadecimal digits: " + Quoted("Y " + szArguments);
-        return false;
-      }
-      position = end + 1;
+    if (!ReadSimValveValues(szArguments, ' ', ParseHexCount, counts)) {
+      szViolation =
+          szName + " takes six counts of four hexadecimal digits: " + Quoted("Y " + szArguments);
+      return false;
     }
     for (int i = 0; i < SIM_VALVES; ++i) {
       channel.SetValve(order[i], counts[i] / kCountsPerPercent);

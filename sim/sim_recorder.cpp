@@ -142,49 +142,4 @@ void cSimRecorder::SetMainVersion(const std::string& szVersion) {
   szMainVersion = szVersion;
 }
 
-std::vector<std::string> cSimRecorder::GetViolations() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return violations;
-}
-
-std::vector<sSimCommandRecord> cSimRecorder::GetCommands() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return commands;
-}
-
-std::vector<sSimPacketRecord> cSimRecorder::GetPackets() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return packets;
-}
-
-std::vector<sSimReceivedFile> cSimRecorder::GetFiles() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return files;
-}
-
-std::vector<std::string> cSimRecorder::GetScripts() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return scripts;
-}
-
-std::vector<sSimSettingsChange> cSimRecorder::GetSettingsHistory() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return settingsHistory;
-}
-
-sSimCounts cSimRecorder::GetCounts() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return counts;
-}
-
-eSimFace cSimRecorder::GetFace() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return face;
-}
-
-std::string cSimRecorder::GetMainVersion() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return szMainVersion;
-}
-
 }  // namespace sim

@@ -10,15 +10,14 @@
 #include <vector>
 
 #include "sim/sim_records.h"
+#include "util/no_copy.h"
 
 namespace sim {
 
-class cSimRecorder {
+class cSimRecorder : private cNoCopy {
  public:
   cSimRecorder();
   ~cSimRecorder();
-  cSimRecorder(const cSimRecorder&) = delete;
-  cSimRecorder& operator=(const cSimRecorder&) = delete;
 
   // Opens the transcript (truncated). False with a reason when it cannot be written.
   bool OpenLog(const std::string& szPath, std::string& szError);
@@ -41,18 +40,24 @@ class cSimRecorder {
   void SetFace(eSimFace face);
   void SetMainVersion(const std::string& szVersion);
 
-  std::vector<std::string> GetViolations() const;
-  std::vector<sSimCommandRecord> GetCommands() const;
-  std::vector<sSimPacketRecord> GetPackets() const;
-  std::vector<sSimReceivedFile> GetFiles() const;
-  std::vector<std::string> GetScripts() const;
-  std::vector<sSimSettingsChange> GetSettingsHistory() const;
-  sSimCounts GetCounts() const;
-  eSimFace GetFace() const;
-  std::string GetMainVersion() const;
+  // Copies, taken under the lock.
+  std::vector<std::string> GetViolations() const { return Copy(violations); }
+  std::vector<sSimCommandRecord> GetCommands() const { return Copy(commands); }
+  std::vector<sSimPacketRecord> GetPackets() const { return Copy(packets); }
+  std::vector<sSimReceivedFile> GetFiles() const { return Copy(files); }
+  std::vector<std::string> GetScripts() const { return Copy(scripts); }
+  std::vector<sSimSettingsChange> GetSettingsHistory() const { return Copy(settingsHistory); }
+  sSimCounts GetCounts() const { return Copy(counts); }
+  eSimFace GetFace() const { return Copy(face); }
+  std::string GetMainVersion() const { return Copy(szMainVersion); }
 
  private:
   void LogLocked(const char* szMark, const std::string& szText);
+  template <typename T>
+  T Copy(const T& member) const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return member;
+  }
 
   mutable std::mutex mutex;
   int64_t ctStartNs;

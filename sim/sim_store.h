@@ -8,14 +8,14 @@
 #include <cstdint>
 #include <string>
 
+#include "util/no_copy.h"
+
 namespace sim {
 
-class cSimStore {
+class cSimStore : private cNoCopy {
  public:
   explicit cSimStore(const std::string& szDir);
   ~cSimStore();
-  cSimStore(const cSimStore&) = delete;
-  cSimStore& operator=(const cSimStore&) = delete;
 
   // Creates the folder when it is missing. False with a reason when it cannot be used.
   bool Prepare(std::string& szError);

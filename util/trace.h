@@ -24,18 +24,18 @@
 #include <cstdio>
 #include <string>
 
+#include "util/no_copy.h"
+
 // Bytes of a packet shown in hex.
 constexpr int TRACE_PACKET_BYTES = 16;
 
-class cTrace {
+class cTrace : private cNoCopy {
  public:
   // Called once with a clear text when the trace cannot be written; tracing then stops.
   typedef void (*FailureHandler)(const std::string& text);
 
   cTrace();
   ~cTrace();
-  cTrace(const cTrace&) = delete;
-  cTrace& operator=(const cTrace&) = delete;
 
   // Opens the file for appending (it is created when missing) and writes a START line with
   // header. False, reported through the failure handler, when it cannot be opened or written.

@@ -33,6 +33,7 @@
 #define IDD_PROGRESS 305
 #define IDD_RUN_SCRIPT 308
 #define IDD_WAIT_RESTART 310
+#define IDD_WAIT_POWER_CYCLE 312  // after a cut transfer: waits for the instrument to answer
 #define IDD_INSTRUCTIONS 381
 #define IDD_ABOUT 390
 
@@ -43,6 +44,7 @@
 #define IDC_PROGRESS_BAR 307
 #define IDC_RUN_SCRIPT_TEXT 309
 #define IDC_WAIT_RESTART_TEXT 311
+#define IDC_WAIT_POWER_CYCLE_TEXT 313
 #define IDC_INSTRUCTIONS_LINE1 382
 #define IDC_INSTRUCTIONS_LINE2 383
 #define IDC_INSTRUCTIONS_LINE3 384
@@ -83,7 +85,9 @@
 #define IDS_TITLE 300
 #define IDS_ERROR_CAPTION 320
 #define IDS_FILE_NOT_FOUND 321
-#define IDS_TRANSFER_CUT 322  // a started transfer ended without its end-of-file marker
+// Dialog 312's text when the last pass allowed was uncertain (its own key, 313, is for a transfer
+// that ended without its end-of-file marker).
+#define IDS_POWER_CYCLE_UNCERTAIN 314
 // The package failed its check before the installer was started; the box adds the reason.
 #define IDS_PACKAGE_REFUSED 329
 #define IDS_STATUS 801
@@ -106,5 +110,9 @@
 #define IDS_STATUS_VERIFIED 841
 #define IDS_STATUS_VERSION_DIFFERS 842
 #define IDS_STATUS_UNCHECKED 843
+// After a cut transfer: the instrument is to be switched off and on and is waited for; once it
+// answers, the run failed and it runs MAIN %s.
+#define IDS_STATUS_POWER_CYCLE 844
+#define IDS_STATUS_CUT_FAILED 845
 
 #endif  // HALVEX_APP_RESOURCES_RESOURCE_H

@@ -11,11 +11,14 @@
 #include "app/package_choice.h"
 #include "app/package_store.h"
 #include "app/resources/resource.h"
+#include "app/run_log.h"
+#include "app/transfer_cut.h"
 #include "app/window/main_window.h"
 #include "app/window/package_view.h"
 #include "app/window/stage_dialogs.h"
 #include "app/window/status_bar.h"
 #include "app/window/window_globals.h"
+#include "app/window/window_record.h"
 #include "app/window/window_text.h"
 #include "platform/clock.h"
 
@@ -82,6 +85,7 @@ void SendingFile() {
   SetStatus(IDS_STATUS_SENDING_FILE);
   if (installer.InitializeTransfer(file_path, filename)) {
     if (fileType == 0 && run.mainCheck.szFilePath == file_path) TraceImageSent(run.mainCheck);
+    LogPassBegun();
     installPackageState = INSTALL_WAITING_COMPLETION;
     return;
   }
@@ -94,8 +98,8 @@ void WaitingCompletion() {
   SetStageProgress(static_cast<int>(installer.GetProgressPercent() + 0.5f));
   switch (WaitCompletionStep()) {
     case TRANSFER_FAILED:
-      CloseStageDialog();
-      Fail(IDS_TRANSFER_CUT, L"");
+      run.bFailed = true;
+      CutTransfer(CUT_FAILED);
       break;
     case TRANSFER_COMPLETE:
       CloseStageDialog();
@@ -107,18 +111,31 @@ void WaitingCompletion() {
   }
 }
 
+// After a cut transfer nothing is sent and the dialog of the cut stays; otherwise the exit word
+// restarts the instrument.
 void Rebooting(bool bEntered) {
+  const bool bCut = GetTransferCut() != CUT_NONE;
   if (bEntered) {
-    CloseStageDialog();
-    SetStatus(IDS_STATUS_REBOOTING);
+    if (!bCut) {
+      CloseStageDialog();
+      SetStatus(IDS_STATUS_REBOOTING);
+    }
     run.exitAttempts = 0;
   }
   if (ExitInstallerStep(run.exitAttempts, true)) {
-    ShowStageDialog(IDD_WAIT_RESTART);
+    if (!bCut) ShowStageDialog(IDD_WAIT_RESTART);
   } else if (installer.IsPortLost() && hMessageDialog == nullptr) {
     // The exit word waits for the port to return; the dialog's Cancel ends that wait.
     ShowStageDialog(IDD_WAIT_RESTART);
   }
+}
+
+// A cut transfer: the instrument may be stuck in its installer. The run now only waits for it to
+// answer, which it does once it has been switched off and on; Cancel ends the wait.
+void ShowCut(eTransferCut cut) {
+  ShowStageDialog(IDD_WAIT_POWER_CYCLE);
+  if (cut == CUT_UNCERTAIN) SetStageText(IDS_POWER_CYCLE_UNCERTAIN);
+  SetStatus(IDS_STATUS_POWER_CYCLE);
 }
 
 // While the port is gone the status asks for the cable (no message box per attempt); once it
@@ -143,6 +160,11 @@ void WatchRunPort() {
 // The status after the instrument came back: a failure, or the instrument's MAIN version
 // against the image name's.
 void ShowOutcome() {
+  if (GetTransferCut() != CUT_NONE) {
+    const std::string reported = CheckInstrumentVersion(instrument, filename).szReported;
+    SetStatus(IDS_STATUS_CUT_FAILED, {reported.empty() ? L"?" : Widen(reported.c_str())});
+    return;
+  }
   if (run.bFailed) {
     SetStatus(IDS_STATUS_FAILED);
     return;
@@ -181,6 +203,8 @@ void Reconnecting() {
 void BeginInteractiveRun(const char* szPackage, const stPreflight& mainCheck) {
   run = stWindowRun();
   run.mainCheck = mainCheck;
+  BeginWindowRecord(szPackage, mainCheck);
+  ClearTransferCut();
   package[0] = '\0';
   pkg_path[0] = '\0';
   if (szPackage != nullptr && std::strlen(szPackage) < sizeof(package)) {
@@ -191,6 +215,7 @@ void BeginInteractiveRun(const char* szPackage, const stPreflight& mainCheck) {
 bool Update() {
   const eInstallPackageState state = installPackageState;
   const eInstallPackageState old = oldinstallPackageState;
+  LogRunState(state);
   // A wait that the user cancelled ends without a verdict on the instrument.
   ReportInstallStep(state, old, run.bReconnected, run.bFailed);
   oldinstallPackageState = state;
@@ -204,6 +229,7 @@ bool Update() {
       if (bEntered && old != INSTALL_CONNECTING && !run.bReconnected && run.bFailed) {
         SetStatus(IDS_STATUS_FAILED);
       }
+      if (bEntered && old != INSTALL_CONNECTING) EndWindowRecord();
       break;
     case INSTALL_CONNECTING:
       break;
@@ -240,6 +266,8 @@ bool Update() {
   }
 
   installer.Update();
+  const eTransferCut cut = TakeNewTransferCut();
+  if (cut != CUT_NONE) ShowCut(cut);
   WatchRunPort();
   return bResult;
 }
@@ -254,5 +282,6 @@ bool InteractiveRunFailed() {
 }
 
 void CancelInteractiveTransfer() {
-  Fail(IDS_TRANSFER_CUT, L"");
+  run.bFailed = true;
+  CutTransfer(CUT_STOPPED);
 }

@@ -26,8 +26,8 @@ bool InteractiveSequencerAtRest();
 // with another MAIN version than the image's).
 bool InteractiveRunFailed();
 
-// Cancel stopped the transfer: the run has failed, and the user is told once that the
-// instrument may still be in its installer with an incomplete image.
+// Cancel stopped the transfer: the run has failed and, as after any cut transfer
+// (app/transfer_cut.h), waits for the instrument to be switched off and on.
 void CancelInteractiveTransfer();
 
 #endif

@@ -5,6 +5,7 @@
 #include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
+#include "app/run_log.h"
 #include "app/window/interactive_sequencer.h"
 #include "app/window/window_globals.h"
 #include "app/window/window_text.h"
@@ -23,6 +24,7 @@ const stStage STAGES[] = {
     {IDD_PROGRESS, IDC_PROGRESS_TEXT, INSTALL_REBOOTING, true},
     {IDD_RUN_SCRIPT, IDC_RUN_SCRIPT_TEXT, INSTALL_REBOOTING, false},
     {IDD_WAIT_RESTART, IDC_WAIT_RESTART_TEXT, INSTALL_IDLE, false},
+    {IDD_WAIT_POWER_CYCLE, IDC_WAIT_POWER_CYCLE_TEXT, INSTALL_IDLE, false},
 };
 
 const stStage* FindStage(int id) {
@@ -44,10 +46,12 @@ void InitStage(HWND hwnd, const stStage& stage, int base) {
 }
 
 void Cancel(HWND hwnd, const stStage& stage) {
+  LogRunReason("cancelled");
   installPackageState = stage.onCancel;
   DestroyWindow(hwnd);
   if (!stage.bStopTransfer) return;
-  // The exit word StopTransfer sends is not sent again when it was acknowledged.
+  // StopTransfer's exit word is the last word to the installer: the cut transfer then waits
+  // for the instrument to be switched off and on.
   installer.StopTransfer();
   CancelInteractiveTransfer();
 }
@@ -89,6 +93,8 @@ DLGPROC ProcedureOf(int id) {
       return RunScriptDlgProc;
     case IDD_WAIT_RESTART:
       return WaitRestartDlgProc;
+    case IDD_WAIT_POWER_CYCLE:
+      return WaitPowerCycleDlgProc;
     default:
       return nullptr;
   }
@@ -112,6 +118,10 @@ INT_PTR CALLBACK WaitRestartDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
   return StageDlgProc(IDD_WAIT_RESTART, hwnd, msg, wParam, lParam);
 }
 
+INT_PTR CALLBACK WaitPowerCycleDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return StageDlgProc(IDD_WAIT_POWER_CYCLE, hwnd, msg, wParam, lParam);
+}
+
 HWND ShowStageDialog(int id) {
   CloseStageDialog();
   const DLGPROC procedure = ProcedureOf(id);
@@ -127,6 +137,19 @@ void CloseStageDialog() {
   HWND hwnd = hMessageDialog;
   hMessageDialog = nullptr;
   DestroyWindow(hwnd);
+}
+
+void SetStageText(int key) {
+  if (hMessageDialog == nullptr) return;
+  std::wstring text;
+  if (!LoadKeyText(key, text)) return;
+  // The stage shown is the one whose text control the dialog has.
+  for (const stStage& stage : STAGES) {
+    if (GetDlgItem(hMessageDialog, stage.textKey) != nullptr) {
+      SetControlText(hMessageDialog, stage.textKey, text);
+      return;
+    }
+  }
 }
 
 void SetStageProgress(int percent) {

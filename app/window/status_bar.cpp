@@ -63,6 +63,16 @@ int GetStatusKey() {
   return statusKey;
 }
 
+std::wstring GetStatusText() {
+  std::wstring text;
+  if (statusPort != 0) {
+    if (!GetFoundStatusText(statusPort, text)) text.clear();
+  } else if (statusKey != 0 && LoadKeyText(statusKey, text)) {
+    text = FormatText(text, statusArgs);
+  }
+  return text;
+}
+
 void ShowStatusAgain() {
   if (statusPort != 0) {
     SetFoundStatus(statusPort);

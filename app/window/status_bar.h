@@ -23,6 +23,8 @@ void SetFoundStatus(int port);
 
 // The key of the status shown; 0 for a port's found text or none.
 int GetStatusKey();
+// The text of the status shown, in the current language; empty when none is shown.
+std::wstring GetStatusText();
 
 // Shows the last status again, in the language now chosen.
 void ShowStatusAgain();

@@ -67,6 +67,10 @@ std::string Narrow(const std::wstring& text) {
   return Convert(CP_ACP, text);
 }
 
+std::string ToUtf8(const std::wstring& text) {
+  return Convert(CP_UTF8, text);
+}
+
 void SetControlText(HWND hwnd, int id, const std::wstring& text) {
   SetDlgItemTextW(hwnd, id, text.c_str());
 }

@@ -23,6 +23,8 @@ std::wstring FormatText(const std::wstring& format, const std::vector<std::wstri
 // the window's wide ones.
 std::wstring Widen(const char* szText);
 std::string Narrow(const std::wstring& text);
+// A wide text as UTF-8, for files that others read.
+std::string ToUtf8(const std::wstring& text);
 
 // Sets the window text of control id of hwnd.
 void SetControlText(HWND hwnd, int id, const std::wstring& text);

@@ -22,6 +22,16 @@ static const char* const HOST_MATCH = "HALVEX, 450";
 static const int FIRST_SEARCH_PORT = 1;
 static const int LAST_SEARCH_PORT = 4;
 
+// Copies the word that starts at word, up to the next blank, into dest. The text after the
+// blank, or null when no blank follows.
+template <size_t N>
+static const char* CopyWord(char (&dest)[N], const char* word) {
+  const char* blank = std::strchr(word, ' ');
+  if (blank == nullptr) return nullptr;
+  CopyTextN(dest, word, static_cast<size_t>(blank - word));
+  return blank + 1;
+}
+
 cHalvexModule::cHalvexModule()
     : comm(nullptr),
       module(MODULE_PWM_REGULATOR),
@@ -133,17 +143,11 @@ bool cHalvexModule::Initialize() {
   // Five leading characters, manufacturer " " model " " ... "SN" sep number "," ... "VER" sep
   // version.
   if (std::strlen(szBuffer) < 5) return false;
-  const char* word = szBuffer + 5;
-  const char* blank = std::strchr(word, ' ');
-  if (blank == nullptr) return false;
-  CopyTextN(szManufacturer, word, static_cast<size_t>(blank - word));
+  const char* rest = CopyWord(szManufacturer, szBuffer + 5);
+  if (rest != nullptr) rest = CopyWord(szModel, rest);
+  if (rest == nullptr) return false;
 
-  word = blank + 1;
-  blank = std::strchr(word, ' ');
-  if (blank == nullptr) return false;
-  CopyTextN(szModel, word, static_cast<size_t>(blank - word));
-
-  const char* sn = std::strstr(blank + 1, "SN");
+  const char* sn = std::strstr(rest, "SN");
   if (sn == nullptr) return false;
   if (std::strlen(sn) >= 3) serialNumber = halvex::ParseInt(sn + 3);
   // Without the "," after the number the version can't be told apart: the reply is malformed.

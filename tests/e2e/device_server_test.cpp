@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 
@@ -90,8 +91,16 @@ class DeviceServerTest : public ::testing::Test {
 TEST_F(DeviceServerTest, Rfc2217InstallsAtEachRateTheConnectionsAskFor) {
   ASSERT_TRUE(Start(SER2NET_RFC2217, 19200));
   const std::string port = Port("rfc2217://");
-  const stProcessResult result = run->Run({"-AUTO", "-PORT=" + port, "-BAUD=19200"});
+  const stProcessResult result =
+      run->Run({"-AUTO", "-PORT=" + port, "-BAUD=19200", "-REPORT=run.json"});
   ExpectInstalled(result);
+  // The record names the port as given and the address it reached.
+  const nlohmann::json record =
+      nlohmann::json::parse(ReadWholeFile(run->FolderPath("run.json")), nullptr, false);
+  ASSERT_TRUE(record.is_object());
+  EXPECT_EQ(record.value("/port/name"_json_pointer, ""), port);
+  EXPECT_EQ(record.value("/port/device"_json_pointer, ""),
+            "127.0.0.1:" + std::to_string(server.Port()));
   EXPECT_NE(result.out.find("Connected to " + port + " baud 19200 successfully ...\r\n"),
             std::string::npos)
       << result.out;

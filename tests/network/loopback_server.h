@@ -10,13 +10,13 @@
 #include <string>
 #include <thread>
 
+#include "util/no_copy.h"
+
 // One accepted connection, seen from the server.
-class cPeer {
+class cPeer : private cNoCopy {
  public:
   explicit cPeer(intptr_t handle) : handle(handle) {}
   ~cPeer() { Close(); }
-  cPeer(const cPeer&) = delete;
-  cPeer& operator=(const cPeer&) = delete;
 
   void Send(const std::string& data);
   // Bytes until n have come, the client closed, or timeoutMs passed.

@@ -15,6 +15,7 @@
 #include "app/resources/resource.h"
 #include "load_text.h"
 #include "picture.h"
+#include "util/no_copy.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ INT_PTR CALLBACK QuietDlgProc(HWND, UINT, WPARAM, LPARAM) {
 }
 
 // A dialog created from a template for the length of one test.
-class cDialog {
+class cDialog : private cNoCopy {
  public:
   explicit cDialog(UINT id) {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -34,8 +35,6 @@ class cDialog {
   ~cDialog() {
     if (hwnd_) DestroyWindow(hwnd_);
   }
-  cDialog(const cDialog&) = delete;
-  cDialog& operator=(const cDialog&) = delete;
   HWND Handle() const { return hwnd_; }
 
  private:
@@ -93,9 +92,10 @@ void ExpectTexts(UINT dialogId, HWND hDialog) {
   }
 }
 
-const UINT DIALOGS[] = {IDD_MAIN,         IDD_START_INSTALLER, IDD_PROGRESS, IDD_RUN_SCRIPT,
-                        IDD_WAIT_RESTART, IDD_INSTRUCTIONS,    IDD_ABOUT};
-const UINT STAGE_DIALOGS[] = {IDD_START_INSTALLER, IDD_PROGRESS, IDD_RUN_SCRIPT, IDD_WAIT_RESTART};
+const UINT DIALOGS[] = {IDD_MAIN,         IDD_START_INSTALLER,  IDD_PROGRESS,     IDD_RUN_SCRIPT,
+                        IDD_WAIT_RESTART, IDD_WAIT_POWER_CYCLE, IDD_INSTRUCTIONS, IDD_ABOUT};
+const UINT STAGE_DIALOGS[] = {IDD_START_INSTALLER, IDD_PROGRESS, IDD_RUN_SCRIPT, IDD_WAIT_RESTART,
+                              IDD_WAIT_POWER_CYCLE};
 
 struct sNamed {
   int id;
@@ -278,7 +278,8 @@ TEST(MessageDialogs, HoldTextCancelAndNoSystemMenu) {
   } dialogs[] = {{IDD_START_INSTALLER, IDC_START_INSTALLER_TEXT},
                  {IDD_PROGRESS, IDC_PROGRESS_TEXT},
                  {IDD_RUN_SCRIPT, IDC_RUN_SCRIPT_TEXT},
-                 {IDD_WAIT_RESTART, IDC_WAIT_RESTART_TEXT}};
+                 {IDD_WAIT_RESTART, IDC_WAIT_RESTART_TEXT},
+                 {IDD_WAIT_POWER_CYCLE, IDC_WAIT_POWER_CYCLE_TEXT}};
   for (const auto& d : dialogs) {
     cDialog dialog(d.dialog);
     HWND hDialog = dialog.Handle();

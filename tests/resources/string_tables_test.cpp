@@ -53,9 +53,11 @@ TEST(StringTables, EveryLanguageHoldsTheSameKeys) {
                        IDC_RUN_SCRIPT_TEXT,
                        IDD_WAIT_RESTART,
                        IDC_WAIT_RESTART_TEXT,
+                       IDD_WAIT_POWER_CYCLE,
+                       IDC_WAIT_POWER_CYCLE_TEXT,
+                       IDS_POWER_CYCLE_UNCERTAIN,
                        IDS_ERROR_CAPTION,
                        IDS_FILE_NOT_FOUND,
-                       IDS_TRANSFER_CUT,
                        IDS_PACKAGE_REFUSED,
                        IDD_INSTRUCTIONS,
                        IDC_INSTRUCTIONS_LINE1,
@@ -90,9 +92,11 @@ TEST(StringTables, EveryLanguageHoldsTheSameKeys) {
                        IDS_STATUS_FAILED,
                        IDS_STATUS_VERIFIED,
                        IDS_STATUS_VERSION_DIFFERS,
-                       IDS_STATUS_UNCHECKED};
+                       IDS_STATUS_UNCHECKED,
+                       IDS_STATUS_POWER_CYCLE,
+                       IDS_STATUS_CUT_FAILED};
   for (UINT key : used) EXPECT_EQ(1u, english.count(key)) << "key " << key;
-  EXPECT_EQ(57u, english.size());
+  EXPECT_EQ(61u, english.size());
 
   for (UINT base : kBases) EXPECT_EQ(english, KeysOf(base)) << "language " << base;
 

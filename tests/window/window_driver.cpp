@@ -9,6 +9,7 @@
 #include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
+#include "app/transfer_cut.h"
 #include "app/window/interactive_sequencer.h"
 #include "app/window/main_window.h"
 #include "app/window/stage_dialogs.h"
@@ -153,6 +154,7 @@ cMainWindow::~cMainWindow() {
   instrument.Disconnect();
   installer.Disconnect();
   installPackageState = INSTALL_IDLE;
+  ClearTransferCut();
   Update();  // the sequencer takes note of Idle
   // Whatever the window left in the queue, its WM_QUIT included.
   MSG msg;
@@ -237,14 +239,18 @@ static std::wstring ItemText(HWND hControl, UINT lengthMessage, UINT textMessage
   return text;
 }
 
-std::vector<std::wstring> cMainWindow::ListItems() const {
-  HWND hList = GetDlgItem(hwnd, IDC_PACKAGE_LIST);
+static std::vector<std::wstring> AllItems(HWND hControl, UINT countMessage, UINT lengthMessage,
+                                          UINT textMessage) {
   std::vector<std::wstring> items;
-  const LRESULT count = SendMessageW(hList, LB_GETCOUNT, 0, 0);
+  const LRESULT count = SendMessageW(hControl, countMessage, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
-    items.push_back(ItemText(hList, LB_GETTEXTLEN, LB_GETTEXT, static_cast<WPARAM>(i)));
+    items.push_back(ItemText(hControl, lengthMessage, textMessage, static_cast<WPARAM>(i)));
   }
   return items;
+}
+
+std::vector<std::wstring> cMainWindow::ListItems() const {
+  return AllItems(GetDlgItem(hwnd, IDC_PACKAGE_LIST), LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
 }
 
 std::wstring cMainWindow::SelectedItem() const {
@@ -255,13 +261,7 @@ std::wstring cMainWindow::SelectedItem() const {
 }
 
 std::vector<std::wstring> cMainWindow::PortItems() const {
-  HWND hCombo = GetDlgItem(hwnd, IDC_PORT);
-  std::vector<std::wstring> items;
-  const LRESULT count = SendMessageW(hCombo, CB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) {
-    items.push_back(ItemText(hCombo, CB_GETLBTEXTLEN, CB_GETLBTEXT, static_cast<WPARAM>(i)));
-  }
-  return items;
+  return AllItems(GetDlgItem(hwnd, IDC_PORT), CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 void cMainWindow::SetPortText(const std::wstring& text) {
@@ -275,7 +275,8 @@ int ShownStage() {
   const int texts[][2] = {{IDC_START_INSTALLER_TEXT, IDD_START_INSTALLER},
                           {IDC_PROGRESS_TEXT, IDD_PROGRESS},
                           {IDC_RUN_SCRIPT_TEXT, IDD_RUN_SCRIPT},
-                          {IDC_WAIT_RESTART_TEXT, IDD_WAIT_RESTART}};
+                          {IDC_WAIT_RESTART_TEXT, IDD_WAIT_RESTART},
+                          {IDC_WAIT_POWER_CYCLE_TEXT, IDD_WAIT_POWER_CYCLE}};
   for (const auto& text : texts) {
     if (GetDlgItem(hMessageDialog, text[0]) != nullptr) return text[1];
   }

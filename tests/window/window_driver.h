@@ -10,6 +10,7 @@
 
 #include "app/window/win32.h"
 #include "support/notices.h"
+#include "util/no_copy.h"
 
 namespace window_test {
 
@@ -32,12 +33,10 @@ bool SaveScreenshot(HWND hwnd, const std::string& name);
 // The main window for the length of a test, in the language base given (0: the user's
 // locale, as the program chooses it). Going away it destroys the window and puts the
 // program's state back to Idle with both connections closed.
-class cMainWindow {
+class cMainWindow : private cNoCopy {
  public:
   explicit cMainWindow(int base = 0);
   ~cMainWindow();
-  cMainWindow(const cMainWindow&) = delete;
-  cMainWindow& operator=(const cMainWindow&) = delete;
 
   HWND Handle() const { return hwnd; }
 
@@ -71,7 +70,7 @@ class cMainWindow {
   std::function<void()> observer;
 };
 
-// The stage dialog now shown (its template: 303, 305, 308, 310), or 0.
+// The stage dialog now shown (its template: 303, 305, 308, 310, 312), or 0.
 int ShownStage();
 // The progress bar position of the stage dialog, or -1 without one.
 int StageProgress();

@@ -6,21 +6,25 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "app/connections.h"
 #include "app/globals.h"
 #include "app/resources/resource.h"
+#include "app/run_log.h"
 #include "app/window/interactive_sequencer.h"
 #include "app/window/status_bar.h"
 #include "app/window/window_globals.h"
 #include "app/window/window_text.h"
 #include "platform/clock.h"
+#include "platform/sha256.h"
 #include "support/packets.h"
 #include "support/simulator.h"
 #include "support/temp_folder.h"
 #include "tests/window/window_driver.h"
+#include "util/trace.h"
 
 using namespace window_test;
 
@@ -64,6 +68,14 @@ class SimWindowTest : public ::testing::Test {
     image = RandomBytes(256 * 1024 + 77, 11);
     folder->WriteFile("files/vsr_010203.bin", image);
     ASSERT_TRUE(WaitForInstrument(versions)) << "the simulator does not answer on COM" << port;
+    SetRunReportFile("run.json");
+  }
+
+  void TearDown() override { SetRunReportFile(""); }
+
+  // The record of the installation ("-REPORT="), read back.
+  nlohmann::json Record() const {
+    return nlohmann::json::parse(ReadWholeFile("run.json"), nullptr, false);
   }
 
   // An instrument that an earlier case told to restart answers again once it is back.
@@ -85,15 +97,19 @@ class SimWindowTest : public ::testing::Test {
     return false;
   }
 
-  // A transfer stopped in the middle leaves the simulated installer waiting for data: the
-  // end-of-file marker ends the file (which it then drops), the exit word restarts it.
-  void RescueSimulator() {
+  // A transfer stopped in the middle leaves the simulated installer waiting for data: what
+  // switching it off and on does is done on the line here. The end-of-file marker ends the file
+  // (which it then drops), the exit word restarts it.
+  void SwitchSimulatorOffAndOn() {
     cHalvexInstaller rescue;
     ASSERT_TRUE(rescue.Connect(static_cast<ePort>(port), BAUD_115200));
     const char unused = 0;
     rescue.WritePacket(&unused, 0);
     EXPECT_TRUE(rescue.Exit());
     rescue.Disconnect();
+  }
+  void RescueSimulator() {
+    SwitchSimulatorOffAndOn();
     EXPECT_TRUE(WaitForInstrument(nullptr));
   }
 
@@ -101,6 +117,17 @@ class SimWindowTest : public ::testing::Test {
     window.SetPortText(L"COM" + std::to_wstring(port));
     window.Click(IDC_CONNECT);
     return instrument.IsConnected();
+  }
+
+  // Connects, installs a package whose one image (2 MiB) is named image and runs until its
+  // transfer is under way.
+  bool StartLongTransfer(cMainWindow& window, const std::string& image, uint32_t seed) {
+    folder->WriteFile("packages/VSR450_B.pkg", Package(image));
+    folder->WriteFile("files/" + image, RandomBytes(2 << 20, seed));
+    if (!Connect(window)) return false;
+    window.Click(IDC_INSTALL);
+    return window.RunUntil([] { return ShownStage() == IDD_PROGRESS && StageProgress() > 0; },
+                           kSlowMs);
   }
 
   void Watch(cMainWindow& window, sSeen& seen, const char* szShots = nullptr) {
@@ -262,43 +289,60 @@ TEST_F(SimWindowTest, InstallSendsTheImageAndRefreshesTheWindow) {
   EXPECT_TRUE(Stored("vsr_010203.bin") == image) << "the stored image differs";
   EXPECT_TRUE(notices.Notices().empty());
   EXPECT_TRUE(SaveScreenshot(window.Handle(), "main_installed_de"));
+
+  const nlohmann::json record = Record();
+  std::string sha256;
+  ASSERT_TRUE(platform::Sha256Hex(image.data(), image.size(), sha256));
+  EXPECT_EQ(record["reason"], "done");
+  EXPECT_TRUE(record["exit_status"].is_null()) << "the window's installation has no status";
+  EXPECT_EQ(record["images"][0]["sha256"], sha256);
+  EXPECT_EQ(record["instrument_after"]["versions"]["MAIN"], "1.2.3");
+  EXPECT_EQ(Utf8ToWide(record["message"].get<std::string>()), verified) << "the status bar's";
 }
 
-TEST_F(SimWindowTest, CancelDuringTheTransferStopsItAndTheRestartCanBeCancelled) {
+TEST_F(SimWindowTest, CancelDuringTheTransferWaitsForTheInstrumentToBeSwitchedOffAndOn) {
   cNoticeRecorder notices;
-  folder->WriteFile("files/vsr_010203.bin", RandomBytes(2 << 20, 12));
-  folder->WriteFile("packages/VSR450_B.pkg", Package("cancelled_010900.bin"));
-  folder->WriteFile("files/cancelled_010900.bin", RandomBytes(2 << 20, 12));
   cMainWindow window(LANGUAGE_BASE_ENGLISH);
-  ASSERT_TRUE(Connect(window));
-  ASSERT_EQ(L"VSR450_B.pkg", window.SelectedItem());
-  window.Click(IDC_INSTALL);
-  ASSERT_TRUE(
-      window.RunUntil([] { return ShownStage() == IDD_PROGRESS && StageProgress() > 0; }, kSlowMs));
+  ASSERT_TRUE(StartLongTransfer(window, "cancelled_010900.bin", 12));
   ASSERT_LT(StageProgress(), 100);
 
+  // The program's trace says what it sends from the Cancel on.
+  const std::string traceFile = folder->PathOf("cancel.trace");
+  ASSERT_TRUE(trace.Open(traceFile, "cancel"));
   CancelStage();
-  EXPECT_EQ(INSTALL_REBOOTING, installPackageState);
-  EXPECT_EQ(nullptr, hMessageDialog);
   EXPECT_FALSE(installer.TransferComplete());
-  // The user is told once what a cut transfer leaves.
-  ASSERT_EQ(1u, notices.Notices().size());
-  EXPECT_EQ(Expected(LANGUAGE_BASE_ENGLISH, IDS_TRANSFER_CUT),
-            Utf8ToWide(notices.Notices()[0].text));
   EXPECT_TRUE(InteractiveRunFailed());
-  // The restart is requested and waited for.
-  ASSERT_TRUE(window.RunUntil([] { return ShownStage() == IDD_WAIT_RESTART; }, kSlowMs));
-  EXPECT_EQ(INSTALL_RECONNECTING, installPackageState);
-  EXPECT_EQ(Expected(LANGUAGE_BASE_ENGLISH, IDS_STATUS_REBOOTING), window.Status());
-  // The simulated installer took the exit word for data: it does not restart. Cancel.
-  CancelStage();
-  EXPECT_EQ(INSTALL_IDLE, installPackageState);
-  ASSERT_TRUE(window.RunToRest(5000));
+  // The installer's port is closed; the wait for the instrument says what to do.
+  ASSERT_TRUE(window.RunUntil([] { return installPackageState == INSTALL_RECONNECTING; }, kSlowMs));
+  EXPECT_EQ(IDD_WAIT_POWER_CYCLE, ShownStage());
+  EXPECT_EQ(Expected(LANGUAGE_BASE_ENGLISH, IDC_WAIT_POWER_CYCLE_TEXT),
+            WindowText(GetDlgItem(hMessageDialog, IDC_WAIT_POWER_CYCLE_TEXT)));
+  EXPECT_EQ(Expected(LANGUAGE_BASE_ENGLISH, IDS_STATUS_POWER_CYCLE), window.Status());
+  EXPECT_TRUE(SaveScreenshot(window.Handle(), "main_power_cycle_en"));
+  trace.Close("");
+  SwitchSimulatorOffAndOn();
+  ASSERT_TRUE(trace.Open(traceFile, "the wait"));
+  ASSERT_TRUE(window.RunToRest(kSlowMs));
+  trace.Close("");
+
+  // Back: the run failed, and the status names the MAIN version the instrument now runs.
+  EXPECT_EQ(Fill(Expected(LANGUAGE_BASE_ENGLISH, IDS_STATUS_CUT_FAILED), {versions[0]}),
+            window.Status());
   EXPECT_EQ(nullptr, hMessageDialog);
-  EXPECT_FALSE(window.IsEnabled(IDC_INSTALL));
-  EXPECT_EQ(Expected(LANGUAGE_BASE_ENGLISH, IDS_STATUS_FAILED), window.Status());
+  EXPECT_TRUE(window.IsEnabled(IDC_INSTALL));
   EXPECT_EQ("<not stored>", Stored("cancelled_010900.bin"));
-  RescueSimulator();
+  EXPECT_TRUE(notices.Notices().empty()) << "the dialog says it, no box";
+  // StopTransfer's exit word was the only packet: the wait sent the reconnection handshake.
+  const std::string traced = ReadWholeFile(traceFile);
+  const size_t exitWord = traced.find("TX PKT  length 4 sum 0x00000000");
+  ASSERT_NE(std::string::npos, exitWord) << traced;
+  EXPECT_EQ(std::string::npos, traced.find("TX PKT", exitWord + 1)) << traced;
+  EXPECT_NE(std::string::npos, traced.find("CMDSET HALVEX")) << traced;
+  // The record: cancelled, the pass cut, the instrument as it came back.
+  const nlohmann::json record = Record();
+  EXPECT_EQ(record["reason"], "cancelled");
+  EXPECT_EQ(record["images"][0]["result"], "cut");
+  EXPECT_EQ(record["instrument_after"]["versions"]["MAIN"], ToUtf8(versions[0]));
 }
 
 TEST_F(SimWindowTest, APackageThatFailsItsCheckIsRefusedAndTheInstrumentLeftAlone) {
@@ -327,25 +371,18 @@ TEST_F(SimWindowTest, APackageThatFailsItsCheckIsRefusedAndTheInstrumentLeftAlon
 
 TEST_F(SimWindowTest, AFailedTransferIsReportedAndNeverComplete) {
   cNoticeRecorder notices;
-  folder->WriteFile("packages/VSR450_B.pkg", Package("shrinks_010500.bin"));
-  folder->WriteFile("files/shrinks_010500.bin", RandomBytes(2 << 20, 13));
   cMainWindow window(LANGUAGE_BASE_FRENCH);
-  ASSERT_TRUE(Connect(window));
-  window.Click(IDC_INSTALL);
-  ASSERT_TRUE(
-      window.RunUntil([] { return ShownStage() == IDD_PROGRESS && StageProgress() > 0; }, kSlowMs));
+  ASSERT_TRUE(StartLongTransfer(window, "shrinks_010500.bin", 13));
   // The image shrinks while it is being sent.
   std::error_code error;
   std::filesystem::resize_file("files/shrinks_010500.bin", 1000, error);
   ASSERT_FALSE(error) << error.message();
-  ASSERT_TRUE(window.RunUntil([] { return ShownStage() == IDD_WAIT_RESTART; }, kSlowMs));
-
-  const std::vector<sNotice> shown = notices.Notices();
-  ASSERT_EQ(1u, shown.size());
-  EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_TRANSFER_CUT), Utf8ToWide(shown[0].text));
-  EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_ERROR_CAPTION), Utf8ToWide(shown[0].caption));
+  // No end-of-file marker went out: the installer holds a file it never finished and does
+  // not restart. One Cancel ends the wait.
+  ASSERT_TRUE(window.RunUntil([] { return ShownStage() == IDD_WAIT_POWER_CYCLE; }, kSlowMs));
+  EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_STATUS_POWER_CYCLE), window.Status());
+  EXPECT_TRUE(notices.Notices().empty());
   EXPECT_TRUE(InteractiveRunFailed());
-  // The installer holds a file it never finished, so it does not restart: Cancel the wait.
   CancelStage();
   ASSERT_TRUE(window.RunToRest(5000));
   EXPECT_EQ(Expected(LANGUAGE_BASE_FRENCH, IDS_STATUS_FAILED), window.Status());

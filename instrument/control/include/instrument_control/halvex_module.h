@@ -10,6 +10,7 @@
 #include "comm/comm.h"
 #include "comm/serial.h"
 #include "instrument_control/halvex_commands.h"
+#include "util/no_copy.h"
 
 enum eModule : int {
   MODULE_PWM_REGULATOR = 0,
@@ -23,11 +24,9 @@ extern const char* const ID_MATCH[MAX_MODULES];
 // Address value that stands for the module's own address in Send.
 constexpr unsigned char OWN_ADDRESS = 255;
 
-class cHalvexModule {
+class cHalvexModule : private cNoCopy {
  public:
   cHalvexModule();
-  cHalvexModule(const cHalvexModule&) = delete;
-  cHalvexModule& operator=(const cHalvexModule&) = delete;
 
   // Writes the addressed form of cmd on the serial port (addr OWN_ADDRESS: the module's own
   // address). False when not connected and not bForce, or when the line would not fit.

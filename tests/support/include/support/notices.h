@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/notice.h"
+#include "util/no_copy.h"
 
 struct sNotice {
   std::string text;
@@ -17,12 +18,10 @@ struct sNotice {
   int64_t ctShown;  // monotonic milliseconds
 };
 
-class cNoticeRecorder {
+class cNoticeRecorder : private cNoCopy {
  public:
   cNoticeRecorder();
   ~cNoticeRecorder();
-  cNoticeRecorder(const cNoticeRecorder&) = delete;
-  cNoticeRecorder& operator=(const cNoticeRecorder&) = delete;
 
   std::vector<sNotice> Notices() const;
   std::vector<std::string> Texts() const;

@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "util/no_copy.h"
+
 using tEnvironment = std::vector<std::pair<std::string, std::string>>;
 
 struct stProcessResult {
@@ -42,12 +44,10 @@ struct sOutputLine {
 
 // A program whose output is collected while the caller waits on it (Wait, WaitForOutput); it
 // is killed when the object goes.
-class cChildProcess {
+class cChildProcess : private cNoCopy {
  public:
   cChildProcess() = default;
   ~cChildProcess();
-  cChildProcess(const cChildProcess&) = delete;
-  cChildProcess& operator=(const cChildProcess&) = delete;
 
   // Starts it as RunProcess does. False when it could not be started.
   bool Start(const std::vector<std::string>& argv, const tEnvironment& environment,
@@ -97,12 +97,10 @@ class cChildProcess {
 
 // A program that keeps running in the background until Stop (SIGTERM, then SIGKILL), its
 // standard output and error appended to a log file (none: discarded).
-class cBackgroundProcess {
+class cBackgroundProcess : private cNoCopy {
  public:
   cBackgroundProcess() = default;
   ~cBackgroundProcess();
-  cBackgroundProcess(const cBackgroundProcess&) = delete;
-  cBackgroundProcess& operator=(const cBackgroundProcess&) = delete;
 
   bool Start(const std::vector<std::string>& argv, const tEnvironment& environment,
              const std::string& logPath);

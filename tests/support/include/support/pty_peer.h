@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "support/packets.h"
+#include "util/no_copy.h"
 
 // One line the peer received, without its CR LF.
 struct sPeerLine {
@@ -41,7 +42,7 @@ struct sPeerLine {
   int64_t ctReceived;  // when its first byte came, monotonic milliseconds
 };
 
-class cPtyPeer {
+class cPtyPeer : private cNoCopy {
  public:
   // Bytes to write in answer to one received byte (empty: nothing).
   using ByteResponder = std::function<std::string(char byte)>;
@@ -54,8 +55,6 @@ class cPtyPeer {
   cPtyPeer();
   explicit cPtyPeer(int port);
   ~cPtyPeer();
-  cPtyPeer(const cPtyPeer&) = delete;
-  cPtyPeer& operator=(const cPtyPeer&) = delete;
 
   // A fresh line for COM<port> (see above); false with the reason in GetSkipReason().
   bool Open(int port);

@@ -38,13 +38,12 @@ sRunSimulator FindRunSimulator();
 #include "support/process.h"
 #include "support/pty_peer.h"
 #include "support/temp_folder.h"
+#include "util/no_copy.h"
 
-class cTestSimulator {
+class cTestSimulator : private cNoCopy {
  public:
   explicit cTestSimulator(int port = 1);
   ~cTestSimulator();
-  cTestSimulator(const cTestSimulator&) = delete;
-  cTestSimulator& operator=(const cTestSimulator&) = delete;
 
   // The engine in this process, storing into StoreDir(). Starting again stops what ran
   // before; the store stays.

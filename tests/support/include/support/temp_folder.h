@@ -11,14 +11,14 @@
 #include <cstdint>
 #include <string>
 
-class cTempFolder {
+#include "util/no_copy.h"
+
+class cTempFolder : private cNoCopy {
  public:
   enum eEnter { STAY, ENTER };
 
   explicit cTempFolder(eEnter enter = STAY);
   ~cTempFolder();
-  cTempFolder(const cTempFolder&) = delete;
-  cTempFolder& operator=(const cTempFolder&) = delete;
 
   const std::string& GetPath() const { return szFolder; }
   // The path of a file or folder below it; relative paths use '/' and may be UTF-8.
