@@ -12,6 +12,7 @@
 #include "app/output.h"
 #include "app/package_choice.h"
 #include "app/package_store.h"
+#include "app/port_choice.h"
 #include "app/preflight.h"
 #include "app/run_log.h"
 #include "app/transfer_cut.h"
@@ -106,16 +107,13 @@ void Connecting() {
     installPackageState = INSTALL_IDLE;
     return;
   }
-  char szLine[128];
-  const unsigned port = static_cast<unsigned>(chosen_com_settings.port);
-  const char* szBaud = GetBaudString(chosen_com_settings.baud).c_str();
+  const std::string port = GetPortText(chosen_com_settings);
+  const std::string baud = GetBaudString(chosen_com_settings.baud);
   // An identification that did not parse leaves the connection unusable: that is no
   // connection either.
-  if (instrument.Connect(chosen_com_settings.port, chosen_com_settings.baud, false) &&
+  if (instrument.Connect(GetChosenPort(chosen_com_settings), chosen_com_settings.baud, false) &&
       instrument.IsConnected()) {
-    std::snprintf(szLine, sizeof(szLine), "Connected to COM%u baud %s successfully ...\r\n", port,
-                  szBaud);
-    WriteOutput(szLine);
+    WriteOutput("Connected to " + port + " baud " + baud + " successfully ...\r\n");
     instrument.UpdateVersions();
     LogInstrumentIdentified();
     run.model = instrument.GetModel();
@@ -127,9 +125,7 @@ void Connecting() {
       installPackageState = INSTALL_IDLE;
     }
   } else {
-    std::snprintf(szLine, sizeof(szLine), "Unable to connect to COM%u baud %s!  Aborting ...\r\n",
-                  port, szBaud);
-    WriteOutput(szLine);
+    WriteOutput("Unable to connect to " + port + " baud " + baud + "!  Aborting ...\r\n");
     // When the port did not open: the device and the system's reason.
     if (instrument.GetOpenFailure()[0] != '\0') {
       WriteOutput(std::string(instrument.GetOpenFailure()) + "\r\n");
@@ -261,15 +257,12 @@ void ReportPort() {
   // A run that has ended waits for nothing.
   const ePortChange change = WatchPort(installPackageState != INSTALL_IDLE);
   if (change == PORT_UNCHANGED) return;
-  char szLine[80];
-  const unsigned port = static_cast<unsigned>(chosen_com_settings.port);
+  const std::string port = GetPortText(chosen_com_settings);
   if (change == PORT_LOST) {
-    std::snprintf(szLine, sizeof(szLine), "Lost COM%u!  Waiting for the port to return ...\r\n",
-                  port);
+    WriteOutput("Lost " + port + "!  Waiting for the port to return ...\r\n");
   } else {
-    std::snprintf(szLine, sizeof(szLine), "COM%u is back.  Going on ...\r\n", port);
+    WriteOutput(port + " is back.  Going on ...\r\n");
   }
-  WriteOutput(szLine);
 }
 
 // " (sent 2 times: an answer was lost in the first)" after an image that needed more than one
@@ -359,7 +352,7 @@ bool UpdateAuto() {
       break;
     case INSTALL_WAITING_INSTALLER:
       if (!bInstallerConnectedInProgress) {
-        installer.Connect(chosen_com_settings.port, BAUD_115200);
+        installer.Connect(GetChosenPort(chosen_com_settings), BAUD_115200);
         bInstallerConnectedInProgress = true;
       } else if (installer.IsRunning()) {
         installPackageState = INSTALL_GETTING_FILE;

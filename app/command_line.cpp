@@ -5,12 +5,23 @@
 #include "platform/files.h"
 #include "util/hstring.h"
 
-// "COM" followed by 1 to 16, anywhere in the value up to its first line end. A number too
-// large for an int is refused like any number above 16.
+// A network port, "rfc2217://HOST:PORT" or "socket://HOST:PORT", as the whole value up to its
+// first line end; otherwise "COM" followed by 1 to 16, anywhere in it. A value that begins with
+// one of the two schemes is a network port or nothing: "socket://COM5" names no COM port. A
+// number too large for an int is refused like any number above 16.
 static void ReadPort(const std::string& value, stCommandLineCom& com) {
   cHString argument;
   argument.SetString(value);
   const std::string text = argument.GetStringNoTerm();
+  if (text.compare(0, 10, "rfc2217://") == 0 || text.compare(0, 9, "socket://") == 0) {
+    stNetworkPort network;
+    if (!ParseNetworkPort(text.c_str(), &network)) return;
+    com.bNetwork = true;
+    com.network = network;
+    com.port = PORT_NONE;
+    com.bPortSet = true;
+    return;
+  }
   const size_t found = text.find("COM");
   if (found == std::string::npos) return;
   cHString number;
@@ -24,6 +35,8 @@ static void ReadPort(const std::string& value, stCommandLineCom& com) {
   }
   if (n < 1) return;
   com.port = static_cast<ePort>(n);
+  com.bNetwork = false;
+  com.network = stNetworkPort();
   com.bPortSet = true;
 }
 

@@ -6,13 +6,16 @@
 #include <vector>
 
 #include "comm/comm.h"
+#include "comm/network_port.h"
 #include "platform/command_line.h"
 
 // Serial settings chosen on the command line.
 struct stCommandLineCom {
   bool bPortSet = false;    // a valid "-PORT=" was seen
-  ePort port = PORT_NONE;   // COMn, 1 to 16 when bPortSet
+  ePort port = PORT_NONE;   // COMn, 1 to 16 when bPortSet and not bNetwork
   eBaud baud = BAUD_57600;  // rate for talking to the instrument
+  bool bNetwork = false;    // the port is one of a serial device server (bPortSet too)
+  stNetworkPort network;    // "rfc2217://HOST:PORT" or "socket://HOST:PORT" when bNetwork
 };
 
 // Package named on the command line.

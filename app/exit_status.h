@@ -18,8 +18,9 @@
       "\" Done!\": the image was sent and the instrument is back (also after\n"                  \
       "-PORTS, --version, -LIST, -INFO and this text)")                                           \
   ROW(EXIT_COMMAND_LINE, 2,                                                                       \
-      "command-line problem: no usable -PORT=, the package named with -PKG= not\n"               \
-      "found, -LIST without a packages folder (or window mode on Linux)")                         \
+      "command-line problem: no usable -PORT= (or a socket:// one without\n"                     \
+      "-BAUD=115200), the package named with -PKG= not found, -LIST without a\n"                 \
+      "packages folder (or window mode on Linux)")                                                \
   ROW(EXIT_NO_CONNECTION, 3,                                                                      \
       "no connection: the instrument did not answer on the port (also -INFO)")                    \
   ROW(EXIT_INSTALL_FAILED, 4,                                                                     \

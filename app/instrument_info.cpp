@@ -7,6 +7,7 @@
 #include "app/globals.h"
 #include "app/package_choice.h"
 #include "app/package_store.h"
+#include "app/port_choice.h"
 #include "app/run_log.h"
 #include "app/store_listing.h"
 
@@ -60,23 +61,22 @@ int RunInstrumentInfo(const stCommandLine& options, std::string& text, std::stri
   text.clear();
   problem.clear();
   if (!options.com.bPortSet) {
-    problem = "-INFO needs the port: -PORT=COM<n>, COM1 to COM16.\n";
+    problem =
+        "-INFO needs the port: -PORT=COM<n> (COM1 to COM16), -PORT=rfc2217://HOST:PORT or "
+        "-PORT=socket://HOST:PORT.\n";
     return EXIT_COMMAND_LINE;
   }
   if (options.bPackageNamed && !options.pkg.bFound) {
     problem = "Package \"" + options.pkg.packageFile + "\" not found!\n";
     return EXIT_COMMAND_LINE;
   }
-  const unsigned port = static_cast<unsigned>(options.com.port);
   LogRunState(INSTALL_CONNECTING);
-  const bool bConnected =
-      instrument.Connect(options.com.port, options.com.baud, false) && instrument.IsConnected();
+  const bool bConnected = instrument.Connect(GetChosenPort(options.com), options.com.baud, false) &&
+                          instrument.IsConnected();
   LogRunState(INSTALL_IDLE);
   if (!bConnected) {
-    char szLine[128];
-    std::snprintf(szLine, sizeof(szLine), "Unable to connect to COM%u baud %s!\n", port,
-                  GetBaudString(options.com.baud).c_str());
-    problem = szLine;
+    problem = "Unable to connect to " + GetPortText(options.com) + " baud " +
+              GetBaudString(options.com.baud) + "!\n";
     if (instrument.GetOpenFailure()[0] != '\0') {
       problem += std::string(instrument.GetOpenFailure()) + "\n";
     }

@@ -8,6 +8,7 @@
 #include "app/information_options.h"
 #include "app/instrument_info.h"
 #include "app/output.h"
+#include "app/port_choice.h"
 #include "app/run_log.h"
 #include "app/trace_option.h"
 #include "platform/clock.h"
@@ -101,6 +102,17 @@ eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, in
   } else if (bAuto) {
     installPackageState = INSTALL_CONNECTING;
     WriteOutput("Package not specified.  Will use latest version available ...\r\n");
+  }
+  // A port that cannot change the speed says so before the run; one that cannot work at the
+  // speed chosen ends it here.
+  bool bRefused = false;
+  const std::string speedLine = CheckFixedSpeed(chosen_com_settings, bRefused);
+  if (bAuto && installPackageState == INSTALL_CONNECTING && !speedLine.empty()) {
+    WriteOutput(speedLine);
+    if (bRefused) {
+      installPackageState = INSTALL_IDLE;
+      SetAutoExitStatus(EXIT_COMMAND_LINE);
+    }
   }
 
   language = ChooseLanguage(platform::GetUserPrimaryLanguage());

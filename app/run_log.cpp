@@ -6,6 +6,7 @@
 #include "app/exit_status.h"
 #include "app/globals.h"
 #include "app/package_store.h"
+#include "app/port_choice.h"
 #include "app/run_record.h"
 #include "app/transfer_cut.h"
 #include "halvex_version.h"
@@ -30,6 +31,7 @@ const char* const RESULT_SENDING = "sending";
 struct stRunLog {
   bool bOpen = false;
   bool bAutomatic = false;
+  bool bNetworkPort = false;  // the port is a device server's: its device is known once reached
   stRunRecord record;
   eInstallPackageState lastState = INSTALL_IDLE;
   eRunPhase phase = PHASE_NONE;
@@ -199,8 +201,9 @@ void BeginRunLog(const stCommandLineCom& com, bool bAutomatic) {
   record.szVersion = HALVEX_VERSION_TEXT;
   record.startedMs = GetUtcMs();
   if (com.bPortSet) {
-    record.szPortName = szComport[com.port];
-    record.szPortDevice = platform::SerialPortPath(com.port);
+    record.szPortName = GetPortText(com);
+    runLog.bNetworkPort = com.bNetwork;
+    record.szPortDevice = com.bNetwork ? record.szPortName : platform::SerialPortPath(com.port);
   }
   record.baud = GetBaudRate(com.baud);
 }
@@ -303,6 +306,10 @@ bool EndRunLog(std::optional<int> exitStatus, const std::string& szMessage) {
   EnterPhase(PHASE_NONE);
   stRunRecord& record = runLog.record;
   record.endedMs = GetUtcMs();
+  // A network port leads to the address the instrument connection reached, if it did.
+  if (runLog.bNetworkPort && !instrument.GetPortDevice().empty()) {
+    record.szPortDevice = instrument.GetPortDevice();
+  }
   if (runLog.bPortAway) runLog.awayMs += MsSince(runLog.ctPortLost);
   record.secondsAway = Seconds(runLog.awayMs);
   std::optional<double>* const phases[PHASE_COUNT] = {&record.phases.connect,

@@ -54,9 +54,11 @@ struct stRunRecord {
   std::string szVersion;
   int64_t startedMs = 0;  // UTC milliseconds since 1970 (GetUtcMs); 0: null
   int64_t endedMs = 0;
-  std::string szPortName;    // "COM1"; empty: null
-  std::string szPortDevice;  // what it maps to, e.g. "/dev/ttyUSB0" or "\\.\COM1"; empty: null
-  unsigned baud = 0;         // of the instrument connection; 0: null
+  std::string szPortName;  // "COM1", "rfc2217://bench3:2217"; empty: null
+  // What it maps to, e.g. "/dev/ttyUSB0" or "\\.\COM1"; a network port's address, e.g.
+  // "192.0.2.7:2217" (its name while it was never reached); empty: null
+  std::string szPortDevice;
+  unsigned baud = 0;  // of the instrument connection; 0: null
   stRunInstrument before;
   stRunInstrument after;
   std::string szPackage;  // the package's path; empty: null

@@ -34,9 +34,9 @@ std::string GetVersionText() {
 }
 
 std::string GetUsageText() {
-  return "Usage: halvex-installer -AUTO -PORT=COM<n> [-BAUD=<rate>] [-PKG=<package>]\n"
+  return "Usage: halvex-installer -AUTO -PORT=<port> [-BAUD=<rate>] [-PKG=<package>]\n"
          "                        [-TRACE=<file>] [-REPORT=<file>] [-CONSOLE] [-ALL]\n"
-         "       halvex-installer -INFO -PORT=COM<n> [-BAUD=<rate>] [-PKG=<package>]\n"
+         "       halvex-installer -INFO -PORT=<port> [-BAUD=<rate>] [-PKG=<package>]\n"
          "                        [-TRACE=<file>] [-REPORT=<file>]\n"
          "       halvex-installer -PORTS | -LIST | --version | --help\n"
          "Installs a software package on a Halvex pressure instrument over a serial line.\n"
@@ -47,7 +47,10 @@ std::string GetUsageText() {
          "                  standard output\n"
          "  -CONSOLE        open a console for the output (Windows); the program stays\n"
          "                  until it is closed\n"
-         "  -PORT=COM<n>    the serial port, COM1 to COM16\n"
+         "  -PORT=<port>    the serial port, COM1 to COM16 (COM<n>), or a port of a\n"
+         "                  serial device server: rfc2217://HOST:PORT (the program sets\n"
+         "                  its line) or socket://HOST:PORT (bytes as they are; the\n"
+         "                  server's line must run at 115200, with -BAUD=115200)\n"
          "  -BAUD=<rate>    speed of the instrument's command interpreter: 9600, 19200,\n"
          "                  38400, 57600 (default) or 115200; the installer always runs\n"
          "                  at 115200\n"
@@ -78,6 +81,8 @@ std::string GetUsageText() {
          "\n"
          "On Linux COM<n> is the device in HALVEX_COM<n>, else /dev/ttyS<n-1>:\n"
          "  HALVEX_COM1=/dev/ttyUSB0 halvex-installer -AUTO -PORT=COM1\n"
+         "HOST is a name, an IPv4 address or an IPv6 address in brackets:\n"
+         "  halvex-installer -AUTO -PORT=rfc2217://bench3:2217\n"
          "\n"
          "Exit status:\n" +
          GetExitStatusText();

@@ -79,7 +79,8 @@ bool cInstallationRun::Prepare(const sInstallation& runSetup) {
                                       "VSR450", "--main-version",         "2.0.3"};
   options.insert(options.end(), setup.simOptions.begin(), setup.simOptions.end());
   simulator = std::make_unique<cTestSimulator>(setup.port);
-  bPrepared = simulator->StartTool(bin + "/halvex-sim", options);
+  bPrepared = simulator->StartTool(bin + "/halvex-sim", options) &&
+              (!setup.bThroughSer2net || server.Start(simulator->GetPath(), SER2NET_RFC2217));
   return bPrepared;
 }
 
@@ -87,7 +88,10 @@ bool cInstallationRun::Launch() {
   if (!bPrepared) return false;
   const std::string bin = ExecutableFolder();
   const std::string port = std::to_string(setup.port);
-  std::vector<std::string> argv = {bin + "/halvex-installer", "-AUTO", "-PORT=COM" + port};
+  const std::string portArgument =
+      setup.bThroughSer2net ? "-PORT=rfc2217://127.0.0.1:" + std::to_string(server.Port())
+                            : "-PORT=COM" + port;
+  std::vector<std::string> argv = {bin + "/halvex-installer", "-AUTO", portArgument};
   argv.insert(argv.end(), setup.extraArguments.begin(), setup.extraArguments.end());
   bStarted = installer.Start(argv, {{"HALVEX_COM" + port, simulator->GetPath()}}, folder.GetPath());
   return bStarted;
@@ -98,6 +102,7 @@ sInstallationResult cInstallationRun::Finish() {
   if (!bStarted) return result;
   result.bStarted = true;
   if (!installer.Wait(setup.timeoutMs)) installer.Kill();
+  server.Stop();
   simulator->Stop();
   result.violations = simulator->Violations();
   result.exitStatus = installer.GetExitStatus();

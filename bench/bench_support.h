@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/process.h"
+#include "support/ser2net.h"
 #include "support/simulator.h"
 #include "support/temp_folder.h"
 #include "util/no_copy.h"
@@ -42,13 +43,16 @@ std::vector<sTranscriptLine> ReadTranscript(const std::string& path);
 
 // One automatic installation: a package store with an image of imageSize bytes (drawn from
 // seed) in a scratch folder, halvex-sim (from the executable's folder) with simOptions and a
-// transcript, and halvex-installer -AUTO -PORT=COM<port> plus extraArguments.
+// transcript, and halvex-installer -AUTO -PORT=COM<port> plus extraArguments. With
+// bThroughSer2net ser2net serves the simulator's line (rfc2217) and the installer is given
+// -PORT=rfc2217://127.0.0.1:<ser2net's port> instead.
 struct sInstallation {
   uint64_t imageSize = 0;
   int port = 1;
   uint32_t seed = 20105;
   std::vector<std::string> simOptions;
   std::vector<std::string> extraArguments;
+  bool bThroughSer2net = false;
   int64_t timeoutMs = 600000;
 };
 
@@ -87,6 +91,7 @@ class cInstallationRun : private cNoCopy {
   sInstallation setup;
   cTempFolder folder;
   std::unique_ptr<cTestSimulator> simulator;
+  cSer2net server;
   cChildProcess installer;
   bool bPrepared = false;
   bool bStarted = false;

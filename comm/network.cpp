@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/notice.h"
+#include "util/notice.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ void SetText(char* szBuffer, const char* szText) {
 }  // namespace
 
 cNetworkClient::cNetworkClient()
-    : szAddress{0}, nPort(0), bErrorOccurred(false), szErrorString{0}, bConnected(false) {}
+    : bErrorOccurred(false), szErrorString{0}, bConnected(false), szAddress{0}, nPort(0) {}
 
 cNetworkClient::~cNetworkClient() {
   Disconnect();
@@ -54,7 +54,7 @@ void cNetworkClient::Close() {
 bool cNetworkClient::Fail(const char* text, bool bCleanup) {
   bErrorOccurred = true;
   std::snprintf(szErrorString, sizeof(szErrorString), "%s", text);
-  platform::ShowNotice(szErrorString, "Error", platform::NOTICE_WARNING);
+  Notify(szErrorString, "Error", NOTICE_WARNING);
   if (bCleanup) {
     sock.Close();
     platform::CleanupSockets();

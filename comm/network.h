@@ -1,6 +1,7 @@
 // A partial TCP channel: connects to an IPv4 server given as dotted-quad text and a port,
 // sends text lines and reads text replies. IsConnected, WriteN, Flush, ReadN(char*, int,
-// float) and PurgeRx stay pure, so a complete TCP channel is derived from this class.
+// float) and PurgeRx stay pure: the complete TCP channel, cNetworkChannel
+// (comm/network_channel.h), is derived from this class.
 #ifndef HALVEX_COMM_NETWORK_H
 #define HALVEX_COMM_NETWORK_H
 
@@ -44,16 +45,20 @@ class cNetworkClient : public cComm {
   const char* GetErrorString() override { return szErrorString; }
   void Dump() const;
 
- private:
-  bool Fail(const char* text, bool bCleanup);
+ protected:
+  // Closes the socket and releases the socket library; the client is closed.
   void Close();
 
-  char szAddress[MAX_DQUAD_LEN];
-  unsigned int nPort;
   platform::cTcpSocket sock;
   bool bErrorOccurred;
   char szErrorString[MAX_NET_ERROR_LEN];
   bool bConnected;
+
+ private:
+  bool Fail(const char* text, bool bCleanup);
+
+  char szAddress[MAX_DQUAD_LEN];
+  unsigned int nPort;
 };
 
 #endif

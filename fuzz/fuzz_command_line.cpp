@@ -38,7 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     arguments.push_back({piece, piece.size() % 7 != 3});
   }
   const stCommandLine options = ReadCommandLine(arguments, prefix);
-  if (options.com.bPortSet) {
+  if (options.com.bPortSet && options.com.bNetwork) {
+    stNetworkPort again;
+    fuzz::Require(ParseNetworkPort(FormatNetworkPort(options.com.network).c_str(), &again) &&
+                      again.mode == options.com.network.mode &&
+                      again.host == options.com.network.host &&
+                      again.port == options.com.network.port,
+                  "a network port reads back as it is written");
+  } else if (options.com.bPortSet) {
     fuzz::Require(IsValidPort(options.com.port), "a port that is set is COM1 to COM16");
   }
   fuzz::Require(options.com.baud >= BAUD_9600 && options.com.baud <= MAX_BAUD, "a known rate");

@@ -5,6 +5,7 @@
 #include "instrument/halvex_instrument.h"
 #include "instrument/halvex_text.h"
 #include "platform/clock.h"
+#include "platform/serial_device.h"
 
 using halvex::CopyText;
 using halvex::CopyTextN;
@@ -36,29 +37,46 @@ static bool NamesMaker(const char* reply) {
   return std::strstr(reply, "HALVEX,") != nullptr || std::strstr(reply, "DREV,") != nullptr;
 }
 
+cComm& cHalvexInstrument::PortChannel() {
+  if (connectPortName.bNetwork) return network;
+  return serial;
+}
+
 void cHalvexInstrument::Handshake() {
+  cComm& line = PortChannel();
   // "\n\n" goes out as LF LF CR LF and ends whatever the instrument had half received.
-  serial.Write("\n\n");
-  serial.Write("CMDSET HALVEX");
-  serial.Write("CERR");
-  comm = &serial;
-  serial.Write("ID?");
-  CopyText(szReply, serial.ReadStripTerm());
+  line.Write("\n\n");
+  line.Write("CMDSET HALVEX");
+  line.Write("CERR");
+  comm = &line;
+  line.Write("ID?");
+  CopyText(szReply, line.ReadStripTerm());
   CopyText(szHandshakeReply, szReply);
   if (NamesMaker(szReply)) bConnected = true;
 }
 
-bool cHalvexInstrument::Connect(ePort port, eBaud baud, bool bShowError) {
+bool cHalvexInstrument::Connect(const stPortName& port, eBaud baud, bool bShowError) {
   bConnected = false;
-  connectPort = port;
-  if (!serial.Initialize(port, baud, '*', PROTOCOL_PLAIN, bShowError)) return false;
+  connectPortName = port;
+  connectPort = port.bNetwork ? PORT_NONE : port.com;
+  const bool bOpened = port.bNetwork
+                           ? network.Initialize(port.network, baud, bShowError)
+                           : serial.Initialize(port.com, baud, '*', PROTOCOL_PLAIN, bShowError);
+  if (!bOpened) return false;
   Handshake();
   if (!bConnected) return false;
-  connectPort = port;
   connectBaud = baud;
-  comm = &serial;
+  comm = &PortChannel();
   if (!Initialize()) bConnected = false;
   return true;
+}
+
+std::string cHalvexInstrument::GetPortDevice() const {
+  if (!connectPortName.bNetwork) {
+    return IsValidPort(connectPort) ? platform::SerialPortPath(connectPort) : std::string();
+  }
+  if (!network.GetAddress().empty()) return network.GetAddress();
+  return FormatPortName(connectPortName);
 }
 
 bool cHalvexInstrument::Disconnect() {

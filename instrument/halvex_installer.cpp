@@ -35,19 +35,27 @@ cHalvexInstaller::~cHalvexInstaller() {
   CloseLocalFile();
 }
 
-bool cHalvexInstaller::Connect(ePort port, eBaud baud) {
+bool cHalvexInstaller::Connect(const stPortName& port, eBaud baud) {
   bConnected = false;
   bMarkerUnconfirmed = false;
   bExitAcknowledged = false;
-  if (serial.Initialize(port, baud, '*', PROTOCOL_PLAIN, true)) {
-    comm = &serial;
+  cComm* line = &serial;
+  bool bOpened;
+  if (port.bNetwork) {
+    line = &network;
+    bOpened = network.Initialize(port.network, baud, true);
+  } else {
+    bOpened = serial.Initialize(port.com, baud, '*', PROTOCOL_PLAIN, true);
+  }
+  if (bOpened) {
+    comm = line;
     bConnected = true;
     return true;
   }
   // The instrument connection let go of this port a moment ago: one that does not open now
   // went away with its adapter, and is opened again as it returns.
-  if (serial.MarkLost()) {
-    comm = &serial;
+  if (line->MarkLost()) {
+    comm = line;
     bConnected = true;
   }
   return false;

@@ -13,6 +13,8 @@
 #include <cstdio>
 
 #include "comm/comm.h"
+#include "comm/network_channel.h"
+#include "comm/port_name.h"
 #include "comm/serial.h"
 #include "util/path_limit.h"
 
@@ -84,9 +86,11 @@ class cHalvexInstaller {
 
   // Connection and commands.
 
-  // Opens the port (a connection already open is reopened). True when it opened. A port that
-  // does not open is waited for like a lost one: the exchanges open it as it returns.
-  bool Connect(ePort port, eBaud baud);
+  // Opens the port (a connection already open is reopened): a COM port with the serial channel,
+  // a network port with the network channel, either used through comm. True when it opened. A
+  // port that does not open is waited for like a lost one: the exchanges open it as it returns.
+  bool Connect(const stPortName& port, eBaud baud);
+  bool Connect(ePort port, eBaud baud) { return Connect(ComPortName(port), baud); }
   bool Disconnect();
   bool IsRunning();
   // Sends CMD_GET_VERSION and name, then takes five reply packets whose contents are not used.
@@ -151,6 +155,7 @@ class cHalvexInstaller {
   float fHandshakeElapsed;
   cComm* comm;
   cSerial serial;
+  cNetworkChannel network;
   bool bConnected;
   bool bExitAcknowledged;
   bool bTransferComplete;

@@ -6,8 +6,11 @@
 #define HALVEX_INSTRUMENT_HALVEX_INSTRUMENT_H
 
 #include <cstdint>
+#include <string>
 
 #include "comm/comm.h"
+#include "comm/network_channel.h"
+#include "comm/port_name.h"
 #include "comm/serial.h"
 
 constexpr int MAX_VER_LEN = 9;      // each software image version text
@@ -38,9 +41,13 @@ class cHalvexInstrument {
   cHalvexInstrument(const cHalvexInstrument&) = delete;
   cHalvexInstrument& operator=(const cHalvexInstrument&) = delete;
 
-  // Opens the serial port and performs the handshake. True when an instrument answered it;
-  // whether its identification was usable is told by IsConnected().
-  bool Connect(ePort port, eBaud baud, bool bShowError);
+  // Opens the port and performs the handshake. True when an instrument answered it; whether
+  // its identification was usable is told by IsConnected(). A COM port is opened with the
+  // serial channel, a network port with the network channel; either is used through comm.
+  bool Connect(const stPortName& port, eBaud baud, bool bShowError);
+  bool Connect(ePort port, eBaud baud, bool bShowError) {
+    return Connect(ComPortName(port), baud, bShowError);
+  }
   bool Disconnect();
   // One step of waiting for a rebooted instrument: a closed port is left to the channel to
   // open again (quietly, at its own pace: a port that is gone is the caller's to report, see
@@ -67,9 +74,17 @@ class cHalvexInstrument {
   void Dump() const;
 
   bool IsConnected() const { return bConnected; }
+  // The COM port of the last Connect (PORT_NONE for a network port), and the port itself.
   ePort GetConnectPort() const { return connectPort; }
+  const stPortName& GetConnectPortName() const { return connectPortName; }
+  // What the port of the last Connect leads to: the device of a COM port ("/dev/ttyUSB0",
+  // "\\.\COM3"), the numeric address a network port was connected to ("192.0.2.7:2217"),
+  // else its name as given; empty before the first Connect.
+  std::string GetPortDevice() const;
   // Why the last Connect could not open the port; empty when it opened.
-  const char* GetOpenFailure() const { return serial.GetOpenFailure(); }
+  const char* GetOpenFailure() const {
+    return connectPortName.bNetwork ? network.GetOpenFailure() : serial.GetOpenFailure();
+  }
   const char* GetMainVersion() const { return szMainVersion; }
   const char* GetGPIBVersion() const { return szGPIBVersion; }
   const char* GetFPGAVersion() const { return szFPGAVersion; }
@@ -85,9 +100,11 @@ class cHalvexInstrument {
   const char* GetHandshakeReply() const { return szHandshakeReply; }
 
  protected:
-  // Sends the handshake on serial and reads the identification into szReply; sets (never
-  // clears) bConnected when it names the maker.
+  // Sends the handshake on the port's channel and reads the identification into szReply; sets
+  // (never clears) bConnected when it names the maker.
   void Handshake();
+  // The channel that carries the port of the last Connect.
+  cComm& PortChannel();
   // Writes one command through comm; false without a channel or when the write fails.
   bool Send(const char* command);
   // Writes a query through comm and copies its reply into szReply. False without a channel
@@ -96,8 +113,10 @@ class cHalvexInstrument {
 
   cComm* comm;
   cSerial serial;
+  cNetworkChannel network;
   bool bConnected;
   ePort connectPort;
+  stPortName connectPortName;
   eBaud connectBaud;
   eInstrumentType instrumentType;
   sVersion mainVersion;

@@ -20,7 +20,7 @@ BUILD=${FUZZ_BUILD:-$ROOT/build-fuzz}
 TARGETS=("$@")
 if [ ${#TARGETS[@]} = 0 ]; then
   TARGETS=(fuzz_identification fuzz_line_reader fuzz_read_packet fuzz_module fuzz_profile
-    fuzz_version_name fuzz_command_line)
+    fuzz_version_name fuzz_command_line fuzz_network_server)
 fi
 PARALLEL=${FUZZ_PARALLEL:-2}
 

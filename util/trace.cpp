@@ -143,6 +143,11 @@ void cTrace::PortOpened(const char* szPort, const std::string& devicePath, unsig
                         " bit/s 8N1, no flow control");
 }
 
+void cTrace::RawPortOpened(const char* szPort, const std::string& address) {
+  if (file == nullptr) return;
+  WriteLine("OPEN", std::string(szPort) + " " + address + " raw, the server's line settings");
+}
+
 void cTrace::PortNotOpened(const char* szPort, const std::string& reason) {
   if (file == nullptr) return;
   WriteLine("OPEN", std::string(szPort) + " failed: " + reason);

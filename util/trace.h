@@ -46,6 +46,8 @@ class cTrace : private cNoCopy {
   void SetFailureHandler(FailureHandler handler) { failureHandler = handler; }
 
   void PortOpened(const char* szPort, const std::string& devicePath, unsigned baud);
+  // A network port that passes bytes as they are: the line is set by the server, not here.
+  void RawPortOpened(const char* szPort, const std::string& address);
   void PortNotOpened(const char* szPort, const std::string& reason);
   void PortClosed(const char* szPort);
   // Closed because the device is gone (unplugged, powered off).

@@ -1,11 +1,16 @@
 #include <arpa/inet.h>
 #include <errno.h>
+#include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
 
+#include "platform/clock.h"
 #include "platform/socket.h"
 
 namespace platform {
@@ -17,6 +22,71 @@ static const int SEND_FLAGS = MSG_NOSIGNAL;
 #else
 static const int SEND_FLAGS = 0;
 #endif
+
+namespace {
+
+void NoSignalOnSend(int fd) {
+#ifdef SO_NOSIGPIPE
+  int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof(on));
+#else
+  (void)fd;
+#endif
+}
+
+bool SetBlocking(int fd, bool bBlocking) {
+  const int flags = ::fcntl(fd, F_GETFL, 0);
+  if (flags < 0) return false;
+  return ::fcntl(fd, F_SETFL, bBlocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK)) == 0;
+}
+
+eConnectResult Classify(int error) {
+  switch (error) {
+    case ECONNREFUSED:
+      return CONNECT_REFUSED;
+    case ETIMEDOUT:
+      return CONNECT_NO_ANSWER;
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+    case ENETDOWN:
+    case EHOSTDOWN:
+      return CONNECT_UNREACHABLE;
+    default:
+      return CONNECT_FAILED;
+  }
+}
+
+// Waits until a connection begun on a non-blocking socket is made or has failed, at most
+// waitMs. Returns its error (0 when made), ETIMEDOUT when the time ran out.
+int FinishConnect(int fd, int64_t waitMs) {
+  const int64_t ctDeadline = GetMonotonicMs() + waitMs;
+  for (;;) {
+    const int64_t left = ctDeadline - GetMonotonicMs();
+    if (left <= 0) return ETIMEDOUT;
+    pollfd entry = {fd, POLLOUT, 0};
+    const int ready = ::poll(&entry, 1, static_cast<int>(left));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) return errno;
+    if (ready == 0) return ETIMEDOUT;
+    int error = 0;
+    socklen_t length = sizeof(error);
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
+    return error;
+  }
+}
+
+std::string NumericAddress(const sockaddr* address, socklen_t length) {
+  char szHost[NI_MAXHOST];
+  char szPort[NI_MAXSERV];
+  if (::getnameinfo(address, length, szHost, sizeof(szHost), szPort, sizeof(szPort),
+                    NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
+    return std::string();
+  }
+  return address->sa_family == AF_INET6 ? "[" + std::string(szHost) + "]:" + szPort
+                                        : std::string(szHost) + ":" + szPort;
+}
+
+}  // namespace
 
 eSocketStartup StartSockets() {
   return SOCKETS_STARTED;
@@ -33,12 +103,7 @@ cTcpSocket::~cTcpSocket() {
 bool cTcpSocket::Create() {
   Close();
   fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-#ifdef SO_NOSIGPIPE
-  if (fd >= 0) {
-    int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof(on));
-  }
-#endif
+  if (fd >= 0) NoSignalOnSend(fd);
   return fd >= 0;
 }
 
@@ -50,6 +115,65 @@ bool cTcpSocket::Connect(const uint8_t address[4], uint16_t port) {
   std::memcpy(&server.sin_addr.s_addr, address, 4);
   server.sin_port = htons(port);
   return ::connect(fd, reinterpret_cast<const sockaddr*>(&server), sizeof(server)) == 0;
+}
+
+eConnectResult cTcpSocket::ConnectTo(const char* host, uint16_t port, int timeoutMs,
+                                     std::string& systemText) {
+  Close();
+  systemText.clear();
+  const int64_t ctDeadline = GetMonotonicMs() + timeoutMs;
+  addrinfo hints;
+  std::memset(&hints, 0, sizeof(hints));
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* list = nullptr;
+  const int status = ::getaddrinfo(host, std::to_string(port).c_str(), &hints, &list);
+  if (status != 0) {
+    systemText = status == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(status);
+    return CONNECT_NAME_UNKNOWN;
+  }
+  int addresses = 0;
+  for (addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) ++addresses;
+  eConnectResult result = CONNECT_NAME_UNKNOWN;
+  systemText = "no TCP address";
+  for (addrinfo* entry = list; entry != nullptr; entry = entry->ai_next, --addresses) {
+    // The time left is shared among the addresses left, so one that never answers leaves
+    // time for the next.
+    const int64_t waitMs = (ctDeadline - GetMonotonicMs()) / addresses;
+    const int s = ::socket(entry->ai_family, entry->ai_socktype | SOCK_CLOEXEC, entry->ai_protocol);
+    if (s < 0) {
+      result = CONNECT_NO_SOCKET;
+      systemText = std::strerror(errno);
+      continue;
+    }
+    NoSignalOnSend(s);
+    int error = 0;
+    if (!SetBlocking(s, false)) {
+      error = errno;
+    } else if (::connect(s, entry->ai_addr, entry->ai_addrlen) != 0) {
+      error = errno == EINPROGRESS ? FinishConnect(s, waitMs) : errno;
+    }
+    if (error == 0 && SetBlocking(s, true)) {
+      int on = 1;
+      ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+      timeval sendLimit;
+      sendLimit.tv_sec = timeoutMs / 1000;
+      sendLimit.tv_usec = (timeoutMs % 1000) * 1000;
+      ::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof(sendLimit));
+      fd = s;
+      systemText = NumericAddress(entry->ai_addr, entry->ai_addrlen);
+      ::freeaddrinfo(list);
+      return CONNECT_DONE;
+    }
+    if (error == 0) error = errno;
+    ::close(s);
+    result = Classify(error);
+    systemText = std::strerror(error);
+  }
+  ::freeaddrinfo(list);
+  return result;
 }
 
 int cTcpSocket::Send(const char* data, int n) {
@@ -73,6 +197,31 @@ int cTcpSocket::Receive(char* dest, int n) {
     if (count < 0 && errno == EINTR) continue;
     return count < 0 ? -1 : static_cast<int>(count);
   }
+}
+
+int cTcpSocket::ReceiveWithin(char* dest, int n, int waitMs) {
+  if (fd < 0 || n < 0) return SOCKET_GONE;
+  if (n == 0) return 0;
+  const int64_t ctDeadline = GetMonotonicMs() + (waitMs > 0 ? waitMs : 0);
+  for (;;) {
+    const int64_t left = ctDeadline - GetMonotonicMs();
+    pollfd entry = {fd, POLLIN, 0};
+    const int ready = ::poll(&entry, 1, left > 0 ? static_cast<int>(left) : 0);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      return SOCKET_GONE;
+    }
+    if (ready == 0) return 0;
+    const ssize_t count = ::recv(fd, dest, static_cast<size_t>(n), MSG_DONTWAIT);
+    if (count > 0) return static_cast<int>(count);
+    if (count == 0) return SOCKET_GONE;
+    if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return SOCKET_GONE;
+    if (left <= 0) return 0;
+  }
+}
+
+void cTcpSocket::ShutdownSend() {
+  if (fd >= 0) ::shutdown(fd, SHUT_WR);
 }
 
 void cTcpSocket::Close() {

@@ -1,10 +1,90 @@
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <cstring>
 
+#include "platform/clock.h"
 #include "platform/socket.h"
 
 namespace platform {
+
+namespace {
+
+// "<the system's message> (error <code>)".
+std::string SystemText(int code) {
+  char szMessage[512] = "";
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                static_cast<DWORD>(code), 0, szMessage, sizeof(szMessage), nullptr);
+  while (length > 0 && (szMessage[length - 1] == '\r' || szMessage[length - 1] == '\n' ||
+                        szMessage[length - 1] == ' ' || szMessage[length - 1] == '.')) {
+    szMessage[--length] = '\0';
+  }
+  return (length > 0 ? std::string(szMessage) : std::string("system error")) + " (error " +
+         std::to_string(code) + ")";
+}
+
+eConnectResult Classify(int error) {
+  switch (error) {
+    case WSAECONNREFUSED:
+      return CONNECT_REFUSED;
+    case WSAETIMEDOUT:
+      return CONNECT_NO_ANSWER;
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
+    case WSAENETDOWN:
+    case WSAEHOSTDOWN:
+      return CONNECT_UNREACHABLE;
+    default:
+      return CONNECT_FAILED;
+  }
+}
+
+bool SetBlocking(SOCKET s, bool bBlocking) {
+  u_long nonBlocking = bBlocking ? 0 : 1;
+  return ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
+}
+
+timeval Timeval(int64_t ms) {
+  timeval value;
+  value.tv_sec = static_cast<long>(ms / 1000);
+  value.tv_usec = static_cast<long>((ms % 1000) * 1000);
+  return value;
+}
+
+// Waits until a connection begun on a non-blocking socket is made or has failed, at most
+// waitMs. Returns its error (0 when made), WSAETIMEDOUT when the time ran out.
+int FinishConnect(SOCKET s, int64_t waitMs) {
+  if (waitMs <= 0) return WSAETIMEDOUT;
+  fd_set writable, failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  FD_SET(s, &writable);
+  FD_SET(s, &failed);
+  timeval limit = Timeval(waitMs);
+  const int ready = select(0, nullptr, &writable, &failed, &limit);
+  if (ready == SOCKET_ERROR) return WSAGetLastError();
+  if (ready == 0) return WSAETIMEDOUT;
+  int error = 0;
+  int length = sizeof(error);
+  if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
+    return WSAGetLastError();
+  }
+  if (error == 0 && FD_ISSET(s, &failed)) return WSAECONNREFUSED;
+  return error;
+}
+
+std::string NumericAddress(const sockaddr* address, int length) {
+  char szHost[NI_MAXHOST];
+  char szPort[NI_MAXSERV];
+  if (getnameinfo(address, length, szHost, sizeof(szHost), szPort, sizeof(szPort),
+                  NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
+    return std::string();
+  }
+  return address->sa_family == AF_INET6 ? "[" + std::string(szHost) + "]:" + szPort
+                                        : std::string(szHost) + ":" + szPort;
+}
+
+}  // namespace
 
 eSocketStartup StartSockets() {
   WSADATA data;
@@ -40,6 +120,64 @@ bool cTcpSocket::Connect(const uint8_t address[4], uint16_t port) {
                    sizeof(server)) == 0;
 }
 
+eConnectResult cTcpSocket::ConnectTo(const char* host, uint16_t port, int timeoutMs,
+                                     std::string& systemText) {
+  Close();
+  systemText.clear();
+  const int64_t ctDeadline = GetMonotonicMs() + timeoutMs;
+  addrinfo hints;
+  std::memset(&hints, 0, sizeof(hints));
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* list = nullptr;
+  const int status = getaddrinfo(host, std::to_string(port).c_str(), &hints, &list);
+  if (status != 0) {
+    systemText = SystemText(status);
+    return CONNECT_NAME_UNKNOWN;
+  }
+  int addresses = 0;
+  for (addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) ++addresses;
+  eConnectResult result = CONNECT_NAME_UNKNOWN;
+  systemText = "no TCP address";
+  for (addrinfo* entry = list; entry != nullptr; entry = entry->ai_next, --addresses) {
+    // The time left is shared among the addresses left, so one that never answers leaves
+    // time for the next.
+    const int64_t waitMs = (ctDeadline - GetMonotonicMs()) / addresses;
+    const SOCKET s = ::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol);
+    if (s == INVALID_SOCKET) {
+      result = CONNECT_NO_SOCKET;
+      systemText = SystemText(WSAGetLastError());
+      continue;
+    }
+    int error = 0;
+    if (!SetBlocking(s, false)) {
+      error = WSAGetLastError();
+    } else if (::connect(s, entry->ai_addr, static_cast<int>(entry->ai_addrlen)) != 0) {
+      error = WSAGetLastError();
+      if (error == WSAEWOULDBLOCK) error = FinishConnect(s, waitMs);
+    }
+    if (error == 0 && SetBlocking(s, true)) {
+      BOOL on = TRUE;
+      setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof(on));
+      const DWORD sendLimit = static_cast<DWORD>(timeoutMs);
+      setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendLimit),
+                 sizeof(sendLimit));
+      handle = s;
+      systemText = NumericAddress(entry->ai_addr, static_cast<int>(entry->ai_addrlen));
+      freeaddrinfo(list);
+      return CONNECT_DONE;
+    }
+    if (error == 0) error = WSAGetLastError();
+    closesocket(s);
+    result = Classify(error);
+    systemText = SystemText(error);
+  }
+  freeaddrinfo(list);
+  return result;
+}
+
 int cTcpSocket::Send(const char* data, int n) {
   if (handle == INVALID_SOCKET) return -1;
   int sent = 0;
@@ -55,6 +193,27 @@ int cTcpSocket::Receive(char* dest, int n) {
   if (handle == INVALID_SOCKET || n < 0) return -1;
   const int count = ::recv(static_cast<SOCKET>(handle), dest, n, 0);
   return count == SOCKET_ERROR ? -1 : count;
+}
+
+int cTcpSocket::ReceiveWithin(char* dest, int n, int waitMs) {
+  if (handle == INVALID_SOCKET || n < 0) return SOCKET_GONE;
+  if (n == 0) return 0;
+  const SOCKET s = static_cast<SOCKET>(handle);
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(s, &readable);
+  timeval limit = Timeval(waitMs > 0 ? waitMs : 0);
+  const int ready = select(0, &readable, nullptr, nullptr, &limit);
+  if (ready == SOCKET_ERROR) return SOCKET_GONE;
+  if (ready == 0) return 0;
+  // Readable: the bytes, or the end of the connection, are there; recv does not wait.
+  const int count = ::recv(s, dest, n, 0);
+  if (count > 0) return count;
+  return SOCKET_GONE;
+}
+
+void cTcpSocket::ShutdownSend() {
+  if (handle != INVALID_SOCKET) ::shutdown(static_cast<SOCKET>(handle), SD_SEND);
 }
 
 void cTcpSocket::Close() {

@@ -20,8 +20,8 @@ install_deps() {
   local packages="" set
   for set in "$@"; do
     case $set in
-      native) packages="$packages cmake ninja-build g++ make googletest python3 socat coreutils libssl-dev nlohmann-json3-dev" ;;
-      windows) packages="$packages nlohmann-json3-dev g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb imagemagick socat python3 locales" ;;
+      native) packages="$packages cmake ninja-build g++ make googletest python3 socat coreutils libssl-dev nlohmann-json3-dev ser2net" ;;
+      windows) packages="$packages nlohmann-json3-dev g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb imagemagick socat python3 locales ser2net" ;;
       fuzz) packages="$packages clang libclang-rt-14-dev" ;;
       # The Debian package's library dependencies (dpkg-shlibdeps), its check and the man pages'.
       package) packages="$packages dpkg-dev lintian man-db" ;;

@@ -7,7 +7,10 @@
 #                  of a packet whose "A" they lost, after a stored data packet of the first
 #                  transfer (COM4: HALVEX_TEST_LOSSY_SIM_COM=4, HALVEX_TEST_LOSSY_SIM_STORE) or of
 #                  every transfer (COM5: HALVEX_TEST_UNSURE_SIM_COM=5, ..._STORE)
+#   network suite: ser2net in front of that simulator, an rfc2217 accepter on a free port of
+#                  127.0.0.1 (HALVEX_TEST_SER2NET_PORT)
 # and an X server for the suites that make windows. Writes results/wine-<suite>.xml.
+# HALVEX_WINE_SUITES, a list of suite names, runs only those.
 set -u -o pipefail
 RESULTS=${1:?results folder}
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -51,11 +54,30 @@ start_faulty_sim() {
     suite_env+=("HALVEX_TEST_${name}_SIM_COM=$n" "HALVEX_TEST_${name}_SIM_STORE=$(windows_path "$dir")")
   fi
 }
+# Starts ser2net serving a device on a free port of 127.0.0.1 (rfc2217); prints the port once it
+# listens, after the pid in $SER2NET_PID_FILE.
+start_ser2net() { # start_ser2net device folder
+  local device=$1 folder=$2 port
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  printf '%%YAML 1.1\n---\nconnection: &line\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%s\n  connector: serialdev,%s,57600n81,local\n  options:\n    kickolduser: true\n' \
+    "$port" "$device" >"$folder/ser2net.yaml"
+  ser2net -n -d -u -c "$folder/ser2net.yaml" -P "$folder/ser2net.pid" >"$folder/ser2net.log" 2>&1 &
+  echo $! >"$SER2NET_PID_FILE"
+  local hex tries=100
+  hex=$(printf '0100007F:%04X' "$port")
+  while ! awk -v local="$hex" '$2 == local && $4 == "0A" { found = 1 } END { exit !found }' /proc/net/tcp &&
+    [ "$tries" -gt 0 ]; do sleep 0.05; tries=$((tries - 1)); done
+  [ "$tries" -gt 0 ] && echo "$port"
+}
+PATH=$PATH:/usr/sbin
+SER2NET_PID_FILE=$WORK/ser2net.pid.last
 
 status=0
 for exe in "$WIN_BUILD"/bin/*_tests.exe; do
   [ -e "$exe" ] || continue
   suite=$(basename "$exe" .exe)
+  # HALVEX_WINE_SUITES="network_tests ..." runs only those.
+  case " ${HALVEX_WINE_SUITES:-$suite} " in *" $suite "*) ;; *) continue ;; esac
   peers+=("$(start_port_loop 1 2)")
   store=$WORK/$suite-store
   rm -rf "$store" && mkdir -p "$store"
@@ -72,6 +94,13 @@ for exe in "$WIN_BUILD"/bin/*_tests.exe; do
   if [ "$suite" = window_tests ] && [ -x "$SIM" ]; then
     start_faulty_sim 4 LOSSY --lose-ack-after-store 2 --store-repeats
     start_faulty_sim 5 UNSURE --lose-ack-after-store 2 --lose-ack-every-transfer --store-repeats
+  fi
+  if [ "$suite" = network_tests ] && [ ${#sim_env[@]} -gt 0 ]; then
+    mkdir -p "$WORK/ser2net"
+    if port=$(start_ser2net "$PORTS_DIR/com3" "$WORK/ser2net"); then
+      suite_env=("HALVEX_TEST_SER2NET_PORT=$port")
+    fi
+    peers+=("$(cat "$SER2NET_PID_FILE")")
   fi
   if [ "$suite" = window_tests ]; then
     # The window starts in the user's language; its pictures go to build-win/screenshots.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/port_choice.h"
+
 #include "platform/files.h"
 #include "support/temp_folder.h"
 
@@ -36,6 +38,24 @@ TEST(CommandLineTest, PortTakesComAndANumberFromOneToSixteen) {
   EXPECT_TRUE(kept.com.bPortSet);
   EXPECT_EQ(kept.com.port, COM3) << "a refused value keeps the earlier one";
   EXPECT_EQ(Read({"p", "-PORT=COM3", "-PORT=COM4"}).com.port, COM4);
+}
+
+// A network port is the whole value; a value that starts with its scheme is never read for
+// "COM<n>". Either kind replaces the other.
+TEST(CommandLineTest, PortTakesANetworkPortBeforeLookingForCom) {
+  const stCommandLine rfc2217 = Read({"p", "-PORT=rfc2217://bench3:2217\r\n"});
+  EXPECT_TRUE(rfc2217.com.bPortSet && rfc2217.com.bNetwork);
+  EXPECT_EQ(rfc2217.com.network.host, "bench3");
+  EXPECT_EQ(GetPortText(rfc2217.com), "rfc2217://bench3:2217");
+  EXPECT_EQ(Read({"p", "-PORT=socket://[::1]:4000"}).com.network.mode, NETWORK_SOCKET);
+  for (const char* ignored :
+       {"-PORT=rfc2217://COM5", "-PORT=socket://a:1 ", "-PORT=RFC2217://b:1"}) {
+    EXPECT_FALSE(Read({"p", ignored}).com.bPortSet) << ignored;
+  }
+  EXPECT_EQ(GetPortText(Read({"p", "-PORT=rfc2217://b:1", "-PORT=COM3"}).com), "COM3");
+  EXPECT_EQ(GetPortText(Read({"p", "-PORT=COM3", "-PORT=socket://b:1"}).com), "socket://b:1");
+  EXPECT_EQ(GetPortText(Read({"p", "-PORT=socket://b:1", "-PORT=rfc2217://x"}).com), "socket://b:1")
+      << "a refused value keeps the earlier one";
 }
 
 TEST(CommandLineTest, BaudTakesTheFirstKnownRateContainedInAllDigits) {

@@ -50,6 +50,8 @@ class cInstallRun {
   // The instrument: options as given, with the store folder and fast start and boot times.
   bool StartSimulator(sim::sSimOptions options);
   sim::cSimEngine& Simulator() { return simulator.Engine(); }
+  // The simulator's line (its pty's link), for a device server to serve.
+  const std::string& LinePath() const { return szLink; }
   std::string StoredPath(const std::string& name) const;
   std::string StoredBytes(const std::string& name) const;
 

@@ -11,6 +11,7 @@
 
 #include "instrument/halvex_instrument.h"
 #include "platform/clock.h"
+#include "platform/serial_device.h"
 #include "support/notices.h"
 #include "support/pty_peer.h"
 #include "support/temp_folder.h"
@@ -56,6 +57,7 @@ TEST_F(ConnectionTest, HandshakeAndIdentification) {
   EXPECT_STREQ(instrument.GetGPIBVersion(), "4.5.6");
   EXPECT_STREQ(instrument.GetFPGAVersion(), "0.0.0") << "absent";
   EXPECT_EQ(instrument.GetConnectPort(), PORT);
+  EXPECT_EQ(instrument.GetPortDevice(), platform::SerialPortPath(PORT));
   EXPECT_STREQ(instrument.GetID(), "HALVEX,VSR450,123456,1.02");
 
   EXPECT_TRUE(instrument.Disconnect());

@@ -7,6 +7,7 @@
 
 #ifdef _WIN32
 #include <winsock2.h>
+#include <ws2tcpip.h>
 typedef int socklen_t;
 static const intptr_t NO_SOCKET = static_cast<intptr_t>(INVALID_SOCKET);
 static void CloseSocket(intptr_t s) {
@@ -43,22 +44,28 @@ bool Readable(intptr_t s, int timeoutMs) {
   return select(static_cast<int>(s) + 1, &set, nullptr, nullptr, &timeout) > 0;
 }
 
-intptr_t ListenOnLoopback(unsigned* port) {
-  const intptr_t s = static_cast<intptr_t>(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+intptr_t ListenOnLoopback(unsigned* port, bool bIpv6 = false) {
+  const intptr_t s =
+      static_cast<intptr_t>(socket(bIpv6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP));
   if (s == NO_SOCKET) return NO_SOCKET;
   sockaddr_in address;
+  sockaddr_in6 address6;
   std::memset(&address, 0, sizeof(address));
+  std::memset(&address6, 0, sizeof(address6));
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  socklen_t length = sizeof(address);
-  if (bind(static_cast<tSocket>(s), reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+  address6.sin6_family = AF_INET6;
+  address6.sin6_addr = in6addr_loopback;
+  sockaddr* bound =
+      bIpv6 ? reinterpret_cast<sockaddr*>(&address6) : reinterpret_cast<sockaddr*>(&address);
+  socklen_t length = bIpv6 ? sizeof(address6) : sizeof(address);
+  if (bind(static_cast<tSocket>(s), bound, length) != 0 ||
       listen(static_cast<tSocket>(s), 4) != 0 ||
-      getsockname(static_cast<tSocket>(s), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      getsockname(static_cast<tSocket>(s), bound, &length) != 0) {
     CloseSocket(s);
     return NO_SOCKET;
   }
-  *port = ntohs(address.sin_port);
+  *port = ntohs(bIpv6 ? address6.sin6_port : address.sin_port);
   return s;
 }
 
@@ -118,16 +125,27 @@ bool cPeer::WaitClosed(int timeoutMs) {
   }
 }
 
+void cPeer::Reset() {
+  linger option;
+  option.l_onoff = 1;
+  option.l_linger = 0;
+  setsockopt(static_cast<tSocket>(handle), SOL_SOCKET, SO_LINGER,
+             reinterpret_cast<const char*>(&option), sizeof(option));
+  Close();
+}
+
 void cPeer::Close() {
   if (handle != NO_SOCKET) CloseSocket(handle);
   handle = NO_SOCKET;
 }
 
-cLoopbackServer::cLoopbackServer(Session session, int connections)
+cLoopbackServer::cLoopbackServer(Session session, int connections, bool bIpv6)
     : listener(NO_SOCKET), port(0), accepted(0) {
   static cSocketLibrary library;
-  listener = ListenOnLoopback(&port);
+  listener = ListenOnLoopback(&port, bIpv6);
   if (listener == NO_SOCKET) {
+    // A machine without IPv6 on its loopback: IsListening() tells the test.
+    if (bIpv6) return;
     std::fprintf(stderr, "test server: cannot listen on 127.0.0.1\n");
     std::abort();
   }
@@ -136,11 +154,15 @@ cLoopbackServer::cLoopbackServer(Session session, int connections)
 
 cLoopbackServer::~cLoopbackServer() {
   Join();
-  CloseSocket(listener);
+  if (listener != NO_SOCKET) CloseSocket(listener);
 }
 
 void cLoopbackServer::Join() {
   if (thread.joinable()) thread.join();
+}
+
+bool cLoopbackServer::IsListening() const {
+  return listener != NO_SOCKET;
 }
 
 int cLoopbackServer::Accepted() {

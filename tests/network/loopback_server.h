@@ -1,4 +1,4 @@
-// A TCP server for the tests: listens on 127.0.0.1 at a port the system chooses and serves
+// A TCP server for the tests: listens on 127.0.0.1 (or ::1) at a port the system chooses and serves
 // each accepted connection in turn, on its own thread, with a session function.
 #ifndef HALVEX_TESTS_NETWORK_LOOPBACK_SERVER_H
 #define HALVEX_TESTS_NETWORK_LOOPBACK_SERVER_H
@@ -24,6 +24,8 @@ class cPeer : private cNoCopy {
   // True when the client closed its end within timeoutMs (data before that is discarded).
   bool WaitClosed(int timeoutMs);
   void Close();
+  // Closes the connection with a reset instead of an orderly end.
+  void Reset();
 
  private:
   intptr_t handle;
@@ -33,14 +35,16 @@ class cLoopbackServer {
  public:
   typedef std::function<void(cPeer&)> Session;
 
-  // Serves `connections` connections; gives up waiting for one after 10 s.
-  cLoopbackServer(Session session, int connections = 1);
+  // Serves `connections` connections; gives up waiting for one after 10 s. bIpv6: on ::1.
+  cLoopbackServer(Session session, int connections = 1, bool bIpv6 = false);
   ~cLoopbackServer();  // Join()
 
   // Waits until every session has ended (or the server gave up waiting for a connection).
   void Join();
 
   unsigned Port() const { return port; }
+  // False only for an IPv6 server on a machine without IPv6.
+  bool IsListening() const;
   // The number of connections accepted so far.
   int Accepted();
 

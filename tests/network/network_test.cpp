@@ -6,7 +6,7 @@
 #include "comm/network.h"
 #include "loopback_server.h"
 #include "platform/clock.h"
-#include "platform/notice.h"
+#include "support/notices.h"
 
 namespace {
 
@@ -24,26 +24,9 @@ class cTestClient : public cNetworkClient {
   bool PurgeRx() override { return true; }
 };
 
-struct sNotice {
-  std::string text;
-  std::string caption;
-  platform::eNoticeIcon icon;
-};
-std::vector<sNotice> notices;
-
-void RecordNotice(const char* text, const char* caption, platform::eNoticeIcon icon) {
-  notices.push_back({text, caption, icon});
-}
-
 class NetworkClient : public ::testing::Test {
  protected:
-  void SetUp() override {
-    notices.clear();
-    previous = platform::SetNoticeHandler(RecordNotice);
-  }
-  void TearDown() override { platform::SetNoticeHandler(previous); }
-
-  platform::NoticeHandler previous = nullptr;
+  cNoticeRecorder notices;
 };
 
 TEST_F(NetworkClient, WriteSendsTextThenLineEnd) {
@@ -60,7 +43,7 @@ TEST_F(NetworkClient, WriteSendsTextThenLineEnd) {
   server.Join();
   EXPECT_EQ(received, "HELLO\r\n\r\n");
   EXPECT_FALSE(client.ErrorOccurred());
-  EXPECT_TRUE(notices.empty());
+  EXPECT_TRUE(notices.Notices().empty());
 }
 
 TEST_F(NetworkClient, ReadCollectsOneReply) {
@@ -150,7 +133,7 @@ TEST_F(NetworkClient, ServerCloseEndsReadsWithReceiveError) {
   ASSERT_TRUE(client.Initialize("127.0.0.1", server.Port()));
   EXPECT_STREQ(client.ReadN(10), " Receive Error");
   client.Disconnect();
-  EXPECT_TRUE(notices.empty());
+  EXPECT_TRUE(notices.Notices().empty());
 }
 
 TEST_F(NetworkClient, ClosedClientAndReconnect) {
@@ -197,17 +180,17 @@ TEST_F(NetworkClient, RefusedConnectionIsReportedAndShown) {
   cTestClient client;
   EXPECT_FALSE(client.Initialize("127.0.0.1", port));
   EXPECT_EQ(client.GetErrorString(), expected);
-  ASSERT_EQ(notices.size(), 1u);
-  EXPECT_EQ(notices[0].text, expected);
-  EXPECT_EQ(notices[0].caption, "Error");
-  EXPECT_EQ(notices[0].icon, platform::NOTICE_WARNING);
+  ASSERT_EQ(notices.Notices().size(), 1u);
+  EXPECT_EQ(notices.Notices()[0].text, expected);
+  EXPECT_EQ(notices.Notices()[0].caption, "Error");
+  EXPECT_EQ(notices.Notices()[0].icon, platform::NOTICE_WARNING);
   EXPECT_TRUE(client.ErrorOccurred());
   EXPECT_FALSE(client.ErrorOccurred());
   EXPECT_STREQ(client.Read(), "Ethernet not initialized");
   EXPECT_FALSE(client.Disconnect());
   // Reconnect tries the same server again.
   EXPECT_FALSE(client.Reconnect());
-  EXPECT_EQ(notices.size(), 2u);
+  EXPECT_EQ(notices.Notices().size(), 2u);
   EXPECT_TRUE(client.ErrorOccurred());
 }
 
@@ -230,10 +213,10 @@ TEST_F(NetworkClient, AddressThatIsNoDottedQuadIsRefused) {
                                  "-1.0.0.1",
                                  nullptr};
   for (const char* address : refused) {
-    notices.clear();
+    cNoticeRecorder recorder;
     EXPECT_FALSE(client.Initialize(address, server.Port())) << (address ? address : "null");
     EXPECT_TRUE(client.ErrorOccurred());
-    EXPECT_EQ(notices.size(), 1u);
+    EXPECT_EQ(recorder.Notices().size(), 1u);
     EXPECT_FALSE(client.Reconnect());
   }
   client.Initialize("127.000.000.0011", server.Port());
