@@ -31,15 +31,15 @@ struct stCommandLine {
   bool bPackageNamed = false;  // a "-PKG=" was given
   stCommandLineCom com;
   stCommandLinePkg pkg;
-  bool bTraceNamed = false;  // a "-TRACE=" was given
-  std::string traceFile;     // the last one's file name
+  bool bTraceNamed = false;   // a "-TRACE=" was given
+  std::string traceFile;      // the last one's file name
   bool bReportNamed = false;  // a "-REPORT=" was given
   std::string reportFile;     // the last one's file name
-  bool bPorts = false;       // "-PORTS": list the serial ports
-  bool bVersion = false;     // "--version"
-  bool bHelp = false;        // "-HELP", "--help" or "-?"
-  bool bList = false;        // "-LIST": list the package store
-  bool bInfo = false;        // "-INFO": show the instrument and what would be installed
+  bool bPorts = false;        // "-PORTS": list the serial ports
+  bool bVersion = false;      // "--version"
+  bool bHelp = false;         // "-HELP", "--help" or "-?"
+  bool bList = false;         // "-LIST": list the package store
+  bool bInfo = false;         // "-INFO": show the instrument and what would be installed
   // The arguments that held an option other than "-PORTS", "--version", the help and "-LIST",
   // as given.
   std::vector<std::string> otherOptions;
