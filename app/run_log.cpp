@@ -165,7 +165,7 @@ std::string ReasonOfStatus(int status) {
       return "trace-file";
     case EXIT_OPTIONS_CONFLICT:
       return "options-conflict";
-    case 9:  // a transfer that stayed uncertain in every pass
+    case EXIT_IMAGE_UNCERTAIN:  // a transfer that stayed uncertain in every pass
       return "uncertain";
     default:
       return "failed";
