@@ -170,8 +170,9 @@ void GettingFile() {
 }
 
 void SendingFile() {
-  if (BeginFileTransfer()) {
-    if (IsToBeSent(fileType)) TraceImageSent(run.checks[fileType]);
+  const bool bChecked = IsToBeSent(fileType);
+  if (BeginFileTransfer(bChecked ? run.checks[fileType].szSha256 : std::string())) {
+    if (bChecked) TraceImageSent(run.checks[fileType]);
     LogPassBegun();
     run.ctLastAck = platform::GetMonotonicMs();
     installPackageState = INSTALL_WAITING_COMPLETION;

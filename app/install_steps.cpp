@@ -9,6 +9,8 @@
 namespace {
 
 stFilePasses filePasses[FILE_TYPE_MAX];
+// The checked SHA-256 of the file being sent, for each of its passes.
+std::string checkedSha256;
 
 stFilePasses& PassesOf(int type) {
   static stFilePasses none;
@@ -21,10 +23,11 @@ stFilePasses& PassesOf(int type) {
 
 }  // namespace
 
-bool BeginFileTransfer() {
+bool BeginFileTransfer(const std::string& szCheckedSha256) {
   stFilePasses& passes = PassesOf(fileType);
   passes = stFilePasses();
-  if (!installer.InitializeTransfer(file_path, filename)) return false;
+  checkedSha256 = szCheckedSha256;
+  if (!installer.InitializeTransfer(file_path, filename, checkedSha256.c_str())) return false;
   passes.passes = 1;
   return true;
 }
@@ -46,7 +49,8 @@ eTransferOutcome WaitCompletionStep() {
   passes.bUncertain = installer.TransferUncertain();
   if (passes.bUncertain) {
     // The end-of-file marker is out; the same file follows at once, before anything else.
-    if (passes.passes < MAX_TRANSFER_PASSES && installer.InitializeTransfer(file_path, filename)) {
+    if (passes.passes < MAX_TRANSFER_PASSES &&
+        installer.InitializeTransfer(file_path, filename, checkedSha256.c_str())) {
       passes.passes++;
       LogPassBegun();
       return TRANSFER_AGAIN;

@@ -5,6 +5,8 @@
 #ifndef HALVEX_APP_INSTALL_STEPS_H
 #define HALVEX_APP_INSTALL_STEPS_H
 
+#include <string>
+
 #include "app/package_store.h"
 
 // The exit word is sent again when it is not acknowledged, at most this often.
@@ -22,8 +24,10 @@ struct stFilePasses {
 };
 
 // Sending file: arms the transfer of file_path under the name filename as the file's first
-// pass; false (nothing armed) when the file cannot be sent.
-bool BeginFileTransfer();
+// pass; false (nothing armed) when the file cannot be sent. szCheckedSha256: the SHA-256 the
+// check before the installer's start found for it (empty: none); every pass must send exactly
+// those bytes, or it fails before its end-of-file marker (TRANSFER_FAILED).
+bool BeginFileTransfer(const std::string& szCheckedSha256 = std::string());
 
 // What this run knows about the sending of the file of fileType (0 MAIN, 1 GPIB, 2 FPGA).
 const stFilePasses& GetFilePasses(int fileType);

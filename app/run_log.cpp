@@ -260,6 +260,11 @@ void LogPassEnded(eTransferOutcome outcome) {
     SetReason("transfer-cut");
   } else {
     image.szResult = installer.TransferUncertain() ? "uncertain" : "sent";
+    // What went on the line, which the check's hash only foretold.
+    if (installer.GetSentSha256()[0] != '\0') {
+      image.size = installer.GetTransferSize();
+      image.szSha256 = installer.GetSentSha256();
+    }
   }
 }
 

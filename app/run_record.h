@@ -33,8 +33,9 @@ struct stRunImage {
   std::string szType;  // "MAIN", "GPIB" or "FPGA"
   std::string szName;  // the name the package gives
   std::optional<uint64_t> size;
-  std::string szSha256;  // of what was read and sent; empty: null
-  int passes = 0;        // transfers of it begun
+  // Of what the check read; once a pass completed, of what that pass sent. Empty: null.
+  std::string szSha256;
+  int passes = 0;  // transfers of it begun
   // "sent" (delivered, every packet answered), "uncertain" (delivered, but a packet went
   // unanswered: it may hold one twice), "failed" (it could not be read whole while it was sent),
   // "cut" (a pass that never ended: a time limit, Cancel), "not-sent"

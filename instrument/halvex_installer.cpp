@@ -2,6 +2,7 @@
 // that the sequencers advance one packet per Update() call.
 #include "instrument/halvex_installer.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "platform/clock.h"
@@ -25,6 +26,11 @@ cHalvexInstaller::cHalvexInstaller()
       chunkLength(0),
       bytesSent(0),
       bReadNextChunk(false),
+      bHashing(false),
+      bSentHashEnded(false),
+      szCheckedSha256{0},
+      szSentSha256{0},
+      szLocalFile{0},
       bMarkerUnconfirmed(false),
       szRemoteFile{0},
       transferBuffer{0},
@@ -114,7 +120,8 @@ void cHalvexInstaller::CloseLocalFile() {
   fpLocalFile = nullptr;
 }
 
-bool cHalvexInstaller::InitializeTransfer(const char* localPath, const char* remoteName) {
+bool cHalvexInstaller::InitializeTransfer(const char* localPath, const char* remoteName,
+                                          const char* szChecked) {
   // Whatever came before is over: a file left open by an unfinished transfer is closed, and
   // the last transfer's outcome must never be read as this one's.
   CloseLocalFile();
@@ -127,11 +134,28 @@ bool cHalvexInstaller::InitializeTransfer(const char* localPath, const char* rem
   chunkLength = 0;
   bytesSent = 0;
   bReadNextChunk = false;
+  bHashing = false;
+  bSentHashEnded = false;
   szRemoteFile[0] = '\0';
+  szSentSha256[0] = '\0';
+  // In lower case, as the hash is written; a text that is no hash at all can only differ.
+  szCheckedSha256[0] = '\0';
+  if (szChecked != nullptr && szChecked[0] != '\0') {
+    if (std::strlen(szChecked) == platform::SHA256_HEX_LENGTH) {
+      for (size_t i = 0; i <= platform::SHA256_HEX_LENGTH; ++i) {
+        szCheckedSha256[i] =
+            static_cast<char>(std::tolower(static_cast<unsigned char>(szChecked[i])));
+      }
+    } else {
+      std::strcpy(szCheckedSha256, "?");
+    }
+  }
 
   if (localPath == nullptr || remoteName == nullptr || remoteName[0] == '\0') return false;
   std::strncpy(szRemoteFile, remoteName, MAX_PATH_LEN - 1);
   szRemoteFile[MAX_PATH_LEN - 1] = '\0';
+  std::strncpy(szLocalFile, localPath, MAX_PATH_LEN - 1);
+  szLocalFile[MAX_PATH_LEN - 1] = '\0';
 
   if (!platform::IsRegularFile(localPath)) return false;
   FILE* file = platform::OpenForReading(localPath);
@@ -146,6 +170,8 @@ bool cHalvexInstaller::InitializeTransfer(const char* localPath, const char* rem
   std::setvbuf(file, nullptr, _IONBF, 0);
   fpLocalFile = file;
   fileSize = static_cast<uint32_t>(size);
+  // The hash runs over the chunks as they are read for the line, not over the file again.
+  bHashing = sentHash.Start();
   transferState = TRANSFER_BEGIN;
   return true;
 }
@@ -184,6 +210,7 @@ bool cHalvexInstaller::SendNextChunk() {
     // Short before the announced size: a read error, or the file shrank since it was opened.
     if (count != wanted) return FailTransfer();
     chunkLength = static_cast<uint32_t>(count);
+    if (bHashing) bHashing = sentHash.Add(transferBuffer, count);
   }
   // A chunk that was refused or not answered is sent again unchanged, without reading.
   if (!WritePacket(transferBuffer, static_cast<int>(chunkLength))) {
@@ -196,14 +223,32 @@ bool cHalvexInstaller::SendNextChunk() {
   return true;
 }
 
+bool cHalvexInstaller::SentAsChecked() {
+  if (!bSentHashEnded) {
+    bSentHashEnded = true;
+    std::string hex;
+    if (bHashing && sentHash.Finish(hex)) {
+      std::snprintf(szSentSha256, sizeof(szSentSha256), "%s", hex.c_str());
+    }
+    bHashing = false;
+    trace.PassSent(szLocalFile, fileSize, szSentSha256, szCheckedSha256);
+  }
+  // A hash that could not be computed cannot show that the file is still the checked one.
+  return szCheckedSha256[0] == '\0' || std::strcmp(szSentSha256, szCheckedSha256) == 0;
+}
+
 bool cHalvexInstaller::EndTransfer() {
   // The announced size has been delivered; the file must end exactly here. Data beyond it
   // means the file grew, and the installer would store a file that matches neither version.
+  // Bytes that differ from the checked ones mean it was rewritten since the check: the
+  // installer would store a file nobody checked.
+  const bool bAsChecked = SentAsChecked();
   if (std::ferror(fpLocalFile) || std::fgetc(fpLocalFile) != EOF || std::ferror(fpLocalFile)) {
     return FailTransfer();
   }
   uint64_t size = 0;
   if (!platform::GetOpenFileSize(fpLocalFile, size) || size != fileSize) return FailTransfer();
+  if (!bAsChecked) return FailTransfer();
   if (!WriteEndOfFile()) return false;
   bMarkerUnconfirmed = true;
   CloseLocalFile();

@@ -16,6 +16,7 @@
 #include "comm/network_channel.h"
 #include "comm/port_name.h"
 #include "comm/serial.h"
+#include "platform/sha256.h"
 #include "util/path_limit.h"
 
 // Step performed by the next Update().
@@ -107,14 +108,24 @@ class cHalvexInstaller {
 
   // Opens the local file and arms a transfer; sends nothing. False (engine idle) for an empty
   // remote name, a path that is not a readable regular file, or a file above 4 GiB - 1.
-  bool InitializeTransfer(const char* localPath, const char* remoteName);
+  // szCheckedSha256: the SHA-256 (hex) a check found for the file before; the bytes read for
+  // the line must have it, or the transfer fails before its end-of-file marker (the file was
+  // rewritten since the check, even with the same size). Null or empty compares nothing.
+  bool InitializeTransfer(const char* localPath, const char* remoteName,
+                          const char* szCheckedSha256 = nullptr);
   // One step of the transfer: true when the step succeeded or the transfer ended, false when
   // idle, when the step's packet failed (the next call repeats it) or the transfer failed.
   bool Update();
   bool TransferComplete() const { return bTransferComplete; }
-  // The last transfer ended without delivering the file: a read error, or the file changed
-  // size after InitializeTransfer. Cleared by the next InitializeTransfer.
+  // The last transfer ended without delivering the file: a read error, the file changed size
+  // after InitializeTransfer, or what was read for the line is not the checked SHA-256.
+  // Cleared by the next InitializeTransfer.
   bool TransferFailed() const { return bTransferFailed; }
+  // The SHA-256 (64 lower-case hex digits) of the bytes this pass read and sent, once the whole
+  // announced size was read (a resent chunk counts once); empty before, and when the hash
+  // could not be computed. Cleared by the next InitializeTransfer.
+  const char* GetSentSha256() const { return szSentSha256; }
+  uint32_t GetTransferSize() const { return fileSize; }
   // A packet of the transfer (the command word, the name, the size or a chunk) was written
   // whole and answered neither "A" nor "N": silence for the handshake time, other bytes only,
   // or a port lost before the answer. It is sent again as always, but the installer may have
@@ -137,6 +148,9 @@ class cHalvexInstaller {
  private:
   bool WriteEndOfFile();
   bool SendNextChunk();
+  // The whole announced size was read: ends the hash of what was sent, traces it, and tells
+  // whether it is the checked one (true without a checked one).
+  bool SentAsChecked();
   bool EndTransfer();
   bool FailTransfer();
   // A step of the transfer whose packet failed: false, and the transfer is uncertain when the
@@ -169,6 +183,13 @@ class cHalvexInstaller {
   uint32_t chunkLength;
   uint32_t bytesSent;
   bool bReadNextChunk;
+  // The hash of the chunks as they are read; false once it failed (no hash for this pass).
+  platform::cSha256 sentHash;
+  bool bHashing;
+  bool bSentHashEnded;  // SentAsChecked ran for this pass
+  char szCheckedSha256[platform::SHA256_HEX_LENGTH + 1];
+  char szSentSha256[platform::SHA256_HEX_LENGTH + 1];
+  char szLocalFile[MAX_PATH_LEN];
   // An end-of-file marker went out and no packet was acknowledged since. The marker has no
   // answer, so a loss of the port in this time may have taken it: it is sent once more.
   bool bMarkerUnconfirmed;

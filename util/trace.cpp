@@ -219,6 +219,19 @@ void cTrace::ImageSent(const std::string& localPath, uint64_t size, const std::s
   WriteLine("IMAGE", localPath + ", " + std::to_string(size) + " bytes, sha256 " + sha256);
 }
 
+void cTrace::PassSent(const std::string& localPath, uint64_t size, const std::string& sha256,
+                      const std::string& checkedSha256) {
+  if (file == nullptr) return;
+  std::string details = localPath + ", " + std::to_string(size) + " bytes, sha256 " +
+                        (sha256.empty() ? "unknown" : sha256);
+  if (!checkedSha256.empty() && sha256.empty()) {
+    details += ", not comparable with " + checkedSha256 + " as checked: no end-of-file marker";
+  } else if (!checkedSha256.empty() && sha256 != checkedSha256) {
+    details += ", not " + checkedSha256 + " as checked: the file changed, no end-of-file marker";
+  }
+  WriteLine("SENT", details);
+}
+
 void cTrace::Report(const std::string& text) {
   if (file == nullptr) return;
   size_t start = 0;

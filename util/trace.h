@@ -11,6 +11,9 @@
 //   TIMEOUT           a wait that ended without what it waited for
 //   IMAGE             the image a transfer starts to send: local path, size and SHA-256, as
 //                     the check before the installer's start read it
+//   SENT              a pass read the whole announced size: local path, size and the SHA-256
+//                     of the bytes it read for the line; when they differ from the checked
+//                     ones, that hash too and that no end-of-file marker follows
 //   REPORT            a line the program wrote on standard output
 //   NOTICE            a notice for the user (a message box in the window, a line on standard
 //                     error in the automatic mode)
@@ -65,6 +68,10 @@ class cTrace : private cNoCopy {
   void AnswerReceived(char byte);
   // A transfer starts: the image's local path, its size and SHA-256 (hex).
   void ImageSent(const std::string& localPath, uint64_t size, const std::string& sha256);
+  // A pass of the transfer has read the whole announced size: the SHA-256 (hex) of what it
+  // read for the line ("" when it could not be computed) and the checked one ("": none).
+  void PassSent(const std::string& localPath, uint64_t size, const std::string& sha256,
+                const std::string& checkedSha256);
   // Text written on standard output: one REPORT line per line of it.
   void Report(const std::string& text);
   // A notice for the user, as one line.

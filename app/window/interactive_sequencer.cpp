@@ -83,8 +83,9 @@ void GettingFile() {
 
 void SendingFile() {
   SetStatus(IDS_STATUS_SENDING_FILE);
-  if (BeginFileTransfer()) {
-    if (fileType == 0 && run.mainCheck.szFilePath == file_path) TraceImageSent(run.mainCheck);
+  const bool bChecked = fileType == 0 && run.mainCheck.szFilePath == file_path;
+  if (BeginFileTransfer(bChecked ? run.mainCheck.szSha256 : std::string())) {
+    if (bChecked) TraceImageSent(run.mainCheck);
     LogPassBegun();
     installPackageState = INSTALL_WAITING_COMPLETION;
     return;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -325,6 +326,53 @@ TEST_F(AutoInstallTest, AnImageThatShrinksDuringTheTransferEndsAsFailed) {
   const std::vector<sim::sSimPacketRecord> packets = run->Simulator().GetRecords().GetPackets();
   ASSERT_FALSE(packets.empty());
   EXPECT_EQ(packets.back().length, 16384) << "the last packet is a chunk: no marker, no exit word";
+}
+
+TEST_F(AutoInstallTest, AnImageRewrittenWithTheSameSizeAfterItsCheckIsNotInstalled) {
+  if (E2E_WINE) GTEST_SKIP() << "the engine's comparison is the same code under Wine";
+  const std::string image = "main_020200.bin";
+  run->AddImage(image, RandomBytes(NEWEST_SIZE, 5));
+  run->AddPackage("VSR450_D.pkg", image);  // no sha256 section: the check's own hash counts
+  sim::sSimOptions options = Instrument();
+  options.installerStartMs = 1500;
+  ASSERT_TRUE(run->StartSimulator(options));
+  std::string trace;
+  std::vector<sim::sSimPacketRecord> packets;
+  size_t filesStored = 1;
+  std::thread instrument([&] {
+    const auto traced = [&](const char* szText) {
+      return WaitFor(
+          [&] {
+            trace = ReadWholeFile(run->FolderPath("trace.txt"));
+            return trace.find(szText) != std::string::npos;
+          },
+          30000);
+    };
+    // Checked before "INSTALL"; rewritten in place while the installer starts.
+    if (!traced("\"INSTALL\\r\\n\"")) return;
+    const std::string rewritten = RandomBytes(NEWEST_SIZE, 6);
+    std::fstream(run->FolderPath("files/" + image), std::ios::binary | std::ios::in | std::ios::out)
+        .write(rewritten.data(), static_cast<std::streamsize>(rewritten.size()));
+    if (!traced("Switch the instrument")) return;
+    const auto& records = run->Simulator().GetRecords();
+    packets = records.GetPackets();
+    filesStored = records.GetFiles().size();
+    // Switched off and on: the instrument answers again, and the run ends with the failure.
+    run->StartSimulator(Instrument());
+  });
+  const stProcessResult result =
+      run->Run({"-AUTO", run->PortArgument(), "-PKG=VSR450_D", "-TRACE=trace.txt"});
+  instrument.join();
+  EXPECT_NE(result.out.find("Transfer of " + run->ImagePath(image) +
+                            " failed!  The file changed or could not be read.\r\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.exitStatus, 4) << result.out;
+  EXPECT_NE(trace.find(" as checked: the file changed, no end-of-file marker"), std::string::npos)
+      << trace;
+  EXPECT_EQ(filesStored, 0u) << "nothing may be stored";
+  ASSERT_FALSE(packets.empty());
+  EXPECT_EQ(packets.back().length, 40000 - 2 * 16384) << "the last chunk; no marker after it";
 }
 
 TEST_F(AutoInstallTest, EachRecoverableFaultOnItsOwn) {

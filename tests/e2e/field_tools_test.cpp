@@ -141,6 +141,7 @@ TEST_F(FieldToolsTest, TheTraceOfAShortInstallationLineByLine) {
       " ... (+3600 bytes)",
       "RX ANS  \"A\"",
       "REPORT  \" Transfer 100.00%\\r\\n\"",
+      "SENT    " + run->ImagePath("main_020105.bin") + ", 20000 bytes, sha256 " + sha256,
       "TX PKT  length 0 (end of file marker)",
       "REPORT  \" Transfer 100.00%\\r\\n\"",
       "REPORT  \" Getting next file ...\\r\\n\"",

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "platform/sha256.h"
 #include "tests/installer/pty_fixture.h"
 
 namespace {
@@ -121,7 +123,12 @@ TEST_F(TransferTest, ARefusedOrUnansweredChunkIsResentUnchangedWithoutReadingThe
   });
   const std::string content = RandomBytes(40000, 4);
   const std::string path = scratch.WriteFile("three.bin", content);
-  ASSERT_TRUE(installer->InitializeTransfer(path.c_str(), "three"));
+  // The file's checked hash, in upper case as a package may give it: each chunk counts once.
+  std::string sha256;
+  ASSERT_TRUE(platform::Sha256Hex(content.data(), content.size(), sha256));
+  std::string upper = sha256;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  ASSERT_TRUE(installer->InitializeTransfer(path.c_str(), "three", upper.c_str()));
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(installer->Update());
   EXPECT_FALSE(installer->Update());
   EXPECT_EQ(installer->GetProgressPercent(), 0.0f);
@@ -134,6 +141,7 @@ TEST_F(TransferTest, ARefusedOrUnansweredChunkIsResentUnchangedWithoutReadingThe
   EXPECT_EQ(installer->GetProgressPercent(), progress);
   EXPECT_EQ(RunToEnd(*installer), 3);
   EXPECT_TRUE(installer->TransferComplete());
+  EXPECT_EQ(installer->GetSentSha256(), sha256);
 
   ASSERT_TRUE(installer->Exit());
   ASSERT_TRUE(peer.WaitForPackets(10, 5000));
