@@ -7,16 +7,15 @@
 #include "comm/comm.h"
 #include "comm/port_wait.h"
 #include "platform/serial_device.h"
+#include "util/no_copy.h"
 
 constexpr int MAX_BUFF_LEN = 256;
 constexpr int MAX_ERROR_LEN = 64;
 
-class cSerial : public cComm {
+class cSerial : public cComm, private cNoCopy {
  public:
   cSerial();
   ~cSerial() override;
-  cSerial(const cSerial&) = delete;
-  cSerial& operator=(const cSerial&) = delete;
 
   // Opens and configures the port (an open port is closed first). With bShowError an open
   // failure is shown in a message box. A port outside 0 to 16 is refused.

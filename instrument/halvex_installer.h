@@ -16,6 +16,7 @@
 #include "comm/network_channel.h"
 #include "comm/port_name.h"
 #include "comm/serial.h"
+#include "util/no_copy.h"
 #include "util/path_limit.h"
 
 // Step performed by the next Update().
@@ -58,12 +59,10 @@ constexpr const char* REPLY_NOTICE_CAPTION = "Reply from the instrument";
 
 constexpr int HANDSHAKE_BUFFER_LEN = 1024;
 
-class cHalvexInstaller {
+class cHalvexInstaller : private cNoCopy {
  public:
   cHalvexInstaller();
   ~cHalvexInstaller();
-  cHalvexInstaller(const cHalvexInstaller&) = delete;
-  cHalvexInstaller& operator=(const cHalvexInstaller&) = delete;
 
   // Packet framing.
 
