@@ -73,10 +73,11 @@ class cComm {
   virtual bool Flush() = 0;
   virtual char* Read() = 0;
   virtual bool ReadN(char* dest, int n, float seconds) = 0;
-  virtual char* ReadStripTerm() = 0;
   virtual bool PurgeRx() = 0;
   virtual bool ErrorOccurred() = 0;
   virtual const char* GetErrorString() = 0;
+  // Read() without the line end: the line cut at its first CR.
+  char* ReadStripTerm();
 
   // The port went away (or did not open again) and the channel waits for it to return. False
   // again once it is open, or once Disconnect has let go of it.

@@ -39,7 +39,6 @@ class cNetworkClient : public cComm, private cNoCopy {
   // Exactly n bytes as text (n at most 255), in a buffer that the next ReadN(int) overwrites;
   // " Receive Error", "Ethernet not initialized" or "too many bytes to read" otherwise.
   const char* ReadN(int n);
-  char* ReadStripTerm() override;
   bool ErrorOccurred() override;
   const char* GetErrorString() override { return szErrorString; }
   void Dump() const;

@@ -516,33 +516,7 @@ char* cNetworkChannel::Read() {
     SetClosedError();
     return szErrorString;
   }
-  // Received bytes are counted with an index: a NUL byte on the line is data too.
-  int count = 0;
-  szResponse[0] = '\0';
-  for (;;) {
-    if (count >= MAX_NET_BUFF_LEN - 1) {
-      trace.LineReceived(szName.c_str(), szResponse, count);
-      SetError("Error: input buffer overflow:%s");
-      return szErrorString;
-    }
-    char byte = 0;
-    const int got = ReadSome(&byte, 1);
-    if (got < 0) return szErrorString;
-    if (got == 0) {
-      trace.Timeout(szName + " no line end within " +
-                    std::to_string(platform::SERIAL_READ_TIMEOUT_MS) + " ms, received \"" +
-                    EscapeTraceText(szResponse, count) + "\"");
-      SetError("Error: read timeout:%s");
-      return szErrorString;
-    }
-    if (count == 0 && (byte == '\r' || byte == '\n')) continue;
-    szResponse[count++] = byte;
-    szResponse[count] = '\0';
-    if (byte == '\n') {
-      trace.LineReceived(szName.c_str(), szResponse, count);
-      return szResponse;
-    }
-  }
+  return ReadLine(szName, szResponse, MAX_NET_BUFF_LEN) ? szResponse : szErrorString;
 }
 
 bool cNetworkChannel::ReadN(char* dest, int n, float seconds) {
@@ -551,37 +525,7 @@ bool cNetworkChannel::ReadN(char* dest, int n, float seconds) {
     SetClosedError();
     return false;
   }
-  if (n < 0) {
-    SetError("Error: illegal read length:%s");
-    return false;
-  }
-  const int64_t limit = static_cast<int64_t>(seconds * 1000.0 + 0.5);
-  int64_t ctStart = platform::GetMonotonicMs();
-  while (n > 0) {
-    const int count = ReadSome(dest, n);
-    if (count < 0) return false;
-    if (count > 0) {
-      dest += count;
-      n -= count;
-      if (n == 0) return true;
-    }
-    const int64_t ctNow = platform::GetMonotonicMs();
-    if (count > 0) ctStart = ctNow;
-    if (ctNow >= ctStart + limit) {
-      trace.Timeout(szName + " " + std::to_string(n) + " byte(s) missing after " +
-                    std::to_string(ctNow - ctStart) + " ms without a byte");
-      SetError("Error: read timeout:%s");
-      return false;
-    }
-  }
-  return true;
-}
-
-char* cNetworkChannel::ReadStripTerm() {
-  char* szLine = Read();
-  char* szCr = std::strchr(szLine, '\r');
-  if (szCr != nullptr) *szCr = '\0';
-  return szLine;
+  return ReadBytes(szName, dest, n, seconds);
 }
 
 bool cNetworkChannel::PurgeRx() {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "comm/comm.h"
+#include "comm/port_reader.h"
 #include "comm/port_wait.h"
 #include "platform/serial_device.h"
 #include "util/no_copy.h"
@@ -12,7 +13,7 @@
 constexpr int MAX_BUFF_LEN = 256;
 constexpr int MAX_ERROR_LEN = 64;
 
-class cSerial : public cComm, private cNoCopy {
+class cSerial : public cComm, private cPortReader, private cNoCopy {
  public:
   cSerial();
   ~cSerial() override;
@@ -37,7 +38,6 @@ class cSerial : public cComm, private cNoCopy {
   char* Read() override;
   // n bytes, failing only after `seconds` of silence (a silent read lasts 2000 ms).
   bool ReadN(char* dest, int n, float seconds) override;
-  char* ReadStripTerm() override;
   bool PurgeRx() override;
   bool ErrorOccurred() override;
   const char* GetErrorString() override { return szErrorString; }
@@ -57,7 +57,8 @@ class cSerial : public cComm, private cNoCopy {
   bool Recover() override;
 
  private:
-  void SetError(const char* format);
+  int ReadSome(char* dest, int n) override;
+  void SetError(const char* format) override;
   // Called after every device operation: a device found gone closes the port for good.
   bool CheckLost();
   // Opens the port again with the last settings, quietly; one that does not open counts as
