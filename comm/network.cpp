@@ -169,12 +169,6 @@ const char* cNetworkClient::ReadN(int n) {
   return szResponse;
 }
 
-bool cNetworkClient::ErrorOccurred() {
-  const bool bOccurred = bErrorOccurred;
-  bErrorOccurred = false;
-  return bOccurred;
-}
-
 void cNetworkClient::Dump() const {
   std::fputs("Network Client Class\n", stderr);
 }

@@ -5,6 +5,8 @@
 #ifndef HALVEX_COMM_NETWORK_H
 #define HALVEX_COMM_NETWORK_H
 
+#include <utility>
+
 #include "comm/comm.h"
 #include "platform/socket.h"
 #include "util/no_copy.h"
@@ -39,7 +41,7 @@ class cNetworkClient : public cComm, private cNoCopy {
   // Exactly n bytes as text (n at most 255), in a buffer that the next ReadN(int) overwrites;
   // " Receive Error", "Ethernet not initialized" or "too many bytes to read" otherwise.
   const char* ReadN(int n);
-  bool ErrorOccurred() override;
+  bool ErrorOccurred() override { return std::exchange(bErrorOccurred, false); }
   const char* GetErrorString() override { return szErrorString; }
   void Dump() const;
 

@@ -419,6 +419,33 @@ bool cNetworkChannel::SendData(const char* data, int n) {
   return true;
 }
 
+bool cNetworkChannel::SendRequest(const std::string& request) {
+  codec.ClearReplies();
+  const int length = static_cast<int>(request.size());
+  if (sock.Send(request.data(), length) == length) return true;
+  LoseConnection();
+  return false;
+}
+
+const stComPortReply* cNetworkChannel::AwaitReply(unsigned char command, int timeoutMs,
+                                                  bool& bUnanswered) {
+  const int64_t ctDeadline = platform::GetMonotonicMs() + timeoutMs;
+  for (;;) {
+    for (const stComPortReply& reply : codec.Replies()) {
+      if (reply.command == command) return &reply;
+    }
+    const int64_t left = ctDeadline - platform::GetMonotonicMs();
+    if (left <= 0) {
+      bUnanswered = true;
+      return nullptr;
+    }
+    if (Take(static_cast<int>(left)) < 0) {
+      LoseConnection();
+      return nullptr;
+    }
+  }
+}
+
 bool cNetworkChannel::Write(const char* text) {
   if (!bConnected) {
     SetClosedError();
@@ -457,31 +484,11 @@ bool cNetworkChannel::Flush() {
     // The question for the current speed (SET-BAUDRATE 0) is answered once the server has
     // taken everything sent before it. Data that comes meanwhile stays for the next read. A
     // server that did not answer once is not asked again.
-    codec.ClearReplies();
     std::string question;
     cTelnetCodec::SetBaudRate(0, question);
-    const int length = static_cast<int>(question.size());
-    if (sock.Send(question.data(), length) != length) {
-      LoseConnection();
-      return true;
-    }
-    const int64_t ctDeadline = platform::GetMonotonicMs() + NETWORK_FLUSH_TIMEOUT_MS;
-    for (;;) {
-      bool bAnswered = false;
-      for (const stComPortReply& reply : codec.Replies()) {
-        bAnswered = bAnswered || reply.command == COM_SET_BAUDRATE;
-      }
-      const int64_t left = ctDeadline - platform::GetMonotonicMs();
-      if (bAnswered) break;
-      if (left <= 0) {
-        bQuestionUnanswered = true;
-        break;
-      }
-      if (Take(static_cast<int>(left)) < 0) {
-        LoseConnection();
-        return true;
-      }
-    }
+    if (!SendRequest(question)) return true;
+    AwaitReply(COM_SET_BAUDRATE, NETWORK_FLUSH_TIMEOUT_MS, bQuestionUnanswered);
+    if (!bConnected) return true;
   }
   const int64_t wait = ctLineFree + NETWORK_FLUSH_MARGIN_MS - platform::GetMonotonicMs();
   if (wait > 0) platform::SleepMs(static_cast<unsigned>(wait));
@@ -535,33 +542,20 @@ bool cNetworkChannel::PurgeRx() {
   }
   DropReceived();
   if (port.mode == NETWORK_RFC2217) {
-    codec.ClearReplies();
     std::string request;
     const unsigned char purgeReceived = COM_PURGE_RECEIVE;
     cTelnetCodec::ComPortCommand(COM_PURGE_DATA, &purgeReceived, 1, request);
-    const int length = static_cast<int>(request.size());
-    if (sock.Send(request.data(), length) != length) {
-      LoseConnection();
-      return true;
-    }
+    if (!SendRequest(request)) return true;
     // Everything before the server's confirmation goes; what follows it is new. A server that
     // did not confirm once is not waited for again.
-    const int64_t ctDeadline = platform::GetMonotonicMs() + NETWORK_PURGE_TIMEOUT_MS;
-    while (!bPurgeUnanswered) {
-      for (const stComPortReply& reply : codec.Replies()) {
-        if (reply.command != COM_PURGE_DATA) continue;
-        received.erase(0, reply.dataOffset);
+    if (!bPurgeUnanswered) {
+      const stComPortReply* reply =
+          AwaitReply(COM_PURGE_DATA, NETWORK_PURGE_TIMEOUT_MS, bPurgeUnanswered);
+      if (reply != nullptr) {
+        received.erase(0, reply->dataOffset);
         return true;
       }
-      const int64_t left = ctDeadline - platform::GetMonotonicMs();
-      if (left <= 0) {
-        bPurgeUnanswered = true;
-        break;
-      }
-      if (Take(static_cast<int>(left)) < 0) {
-        LoseConnection();
-        return true;
-      }
+      if (!bConnected) return true;
     }
   }
   // What has already arrived at the socket goes too.

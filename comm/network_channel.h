@@ -111,6 +111,12 @@ class cNetworkChannel : public cNetworkClient, private cPortReader {
   void LoseConnection();
   // Sends bytes (escaped for rfc2217); false (lost) when they did not all go.
   bool SendData(const char* data, int n);
+  // Sends a com port request (its confirmations are then looked for from scratch); false (lost)
+  // when it did not all go.
+  bool SendRequest(const std::string& request);
+  // Waits up to timeoutMs for the server's confirmation of command: it, or nullptr when none
+  // came in time (bUnanswered is then set) or the connection was lost.
+  const stComPortReply* AwaitReply(unsigned char command, int timeoutMs, bool& bUnanswered);
   // Sends the negotiation's answers, if any.
   bool SendAnswers();
   // Takes what the server sent within waitMs into the received data: the bytes taken from

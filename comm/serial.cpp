@@ -217,12 +217,6 @@ bool cSerial::PurgeRx() {
   return true;
 }
 
-bool cSerial::ErrorOccurred() {
-  const bool bOccurred = bErrorOccurred;
-  bErrorOccurred = false;
-  return bOccurred;
-}
-
 void cSerial::Dump() const {
   std::fputs("Serial Controller Class\n", stderr);
 }

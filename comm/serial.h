@@ -3,6 +3,7 @@
 #define HALVEX_COMM_SERIAL_H
 
 #include <string>
+#include <utility>
 
 #include "comm/comm.h"
 #include "comm/port_reader.h"
@@ -39,7 +40,7 @@ class cSerial : public cComm, private cPortReader, private cNoCopy {
   // n bytes, failing only after `seconds` of silence (a silent read lasts 2000 ms).
   bool ReadN(char* dest, int n, float seconds) override;
   bool PurgeRx() override;
-  bool ErrorOccurred() override;
+  bool ErrorOccurred() override { return std::exchange(bErrorOccurred, false); }
   const char* GetErrorString() override { return szErrorString; }
   void Dump() const;
 
