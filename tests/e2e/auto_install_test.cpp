@@ -46,6 +46,12 @@ class AutoInstallTest : public ::testing::Test {
     ::ExpectInstalled(*run, result, image);
   }
 
+  // The output holds lines and the run ended with status.
+  static void ExpectEnd(const stProcessResult& result, const std::string& lines, int status) {
+    EXPECT_NE(result.out.find(lines), std::string::npos) << result.out;
+    EXPECT_EQ(result.exitStatus, status);
+  }
+
   std::unique_ptr<cInstallRun> run;
 };
 
@@ -134,10 +140,7 @@ TEST_F(AutoInstallTest, APackageThatFailsItsCheckNeverStartsTheInstaller) {
     std::vector<std::string> arguments = {"-AUTO", run->PortArgument()};
     if (test.bNamed) arguments.push_back("-PKG=VSR450_C");
     const stProcessResult result = run->Run(arguments);
-    EXPECT_NE(result.out.find(" successfully ...\r\n" + test.line + "\r\nExiting program ..."),
-              std::string::npos)
-        << result.out;
-    EXPECT_EQ(result.exitStatus, 4);
+    ExpectEnd(result, " successfully ...\r\n" + test.line + "\r\nExiting program ...", 4);
   }
   expectUntouched();
 
@@ -146,11 +149,10 @@ TEST_F(AutoInstallTest, APackageThatFailsItsCheckNeverStartsTheInstaller) {
   options.szModel = "VSR900";
   ASSERT_TRUE(run->StartSimulator(options));
   const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
-  EXPECT_NE(result.out.find(" successfully ...\r\nUnable to find valid package file!  Aborting "
-                            "...\r\nExiting program ..."),
-            std::string::npos)
-      << result.out;
-  EXPECT_EQ(result.exitStatus, 4);
+  ExpectEnd(result,
+            " successfully ...\r\nUnable to find valid package file!  Aborting "
+            "...\r\nExiting program ...",
+            4);
   expectUntouched();
 }
 
@@ -258,11 +260,10 @@ TEST_F(AutoInstallTest, AnInstrumentThatDoesNotAnswerOrDoesNotIdentifyIsNoConnec
     options.faults.hangupAfterBytes = 0;
     ASSERT_TRUE(run->StartSimulator(options));
     const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
-    EXPECT_NE(result.out.find(" Connecting ...\r\nUnable to connect to COM1 baud 57600!  Aborting "
-                              "...\r\nExiting program ..."),
-              std::string::npos)
-        << result.out;
-    EXPECT_EQ(result.exitStatus, 3);
+    ExpectEnd(result,
+              " Connecting ...\r\nUnable to connect to COM1 baud 57600!  Aborting "
+              "...\r\nExiting program ...",
+              3);
     EXPECT_LT(result.elapsedMs, 15000);
   }
   // An identification that answers the handshake but does not parse.
@@ -270,10 +271,7 @@ TEST_F(AutoInstallTest, AnInstrumentThatDoesNotAnswerOrDoesNotIdentifyIsNoConnec
   options.szId = "HALVEX,VSR450";
   ASSERT_TRUE(run->StartSimulator(options));
   const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
-  EXPECT_NE(result.out.find("Unable to connect to COM1 baud 57600!  Aborting ..."),
-            std::string::npos)
-      << result.out;
-  EXPECT_EQ(result.exitStatus, 3);
+  ExpectEnd(result, "Unable to connect to COM1 baud 57600!  Aborting ...", 3);
   EXPECT_EQ(run->Simulator().GetRecords().GetCounts().packetsReceived, 0);
 }
 
@@ -352,11 +350,10 @@ TEST_F(AutoInstallTest, TimeLimitsEndRunsThatCannotFinish) {
   options.faults.bNeverReboot = true;
   ASSERT_TRUE(run->StartSimulator(options));
   result = run->Run({"-AUTO", run->PortArgument()}, shortLimits);
-  EXPECT_NE(result.out.find(" Reconnecting ...\r\nTime limit: the instrument did not come back "
-                            "within 3 s!  Aborting ...\r\nExiting program ..."),
-            std::string::npos)
-      << result.out;
-  EXPECT_EQ(result.exitStatus, 5);
+  ExpectEnd(result,
+            " Reconnecting ...\r\nTime limit: the instrument did not come back "
+            "within 3 s!  Aborting ...\r\nExiting program ...",
+            5);
   EXPECT_EQ(run->StoredBytes(NEWEST), run->ImageBytes(NEWEST)) << "the image itself arrived";
 }
 
@@ -370,23 +367,21 @@ TEST_F(AutoInstallTest, TheReturnedInstrumentsMainVersionIsCheckedAgainstTheImag
   options.faults.replies["VERSIONS?"] = "MAIN:2.0.3,GPIB:1.0.0,FPGA:1.0.0";
   ASSERT_TRUE(run->StartSimulator(options));
   stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
-  EXPECT_NE(result.out.find(" Reconnecting ...\r\nThe instrument reports MAIN version 2.0.3, not "
-                            "2.1.5 of " +
-                            NEWEST + "!\r\n Installation failed!\r\n"),
-            std::string::npos)
-      << result.out;
-  EXPECT_EQ(result.exitStatus, 6);
+  ExpectEnd(result,
+            " Reconnecting ...\r\nThe instrument reports MAIN version 2.0.3, not "
+            "2.1.5 of " +
+                NEWEST + "!\r\n Installation failed!\r\n",
+            6);
 
   // An image name without a version: installed, but not checked.
   run->AddImage("main.bin", RandomBytes(1000, 3));
   run->AddPackage("VSR450_Z.pkg", "main.bin");
   ASSERT_TRUE(run->StartSimulator(QuickInstrument()));
   result = run->Run({"-AUTO", run->PortArgument(), "-PKG=VSR450_Z"});
-  EXPECT_NE(result.out.find(" Reconnecting ...\r\nThe image name main.bin carries no version: the "
-                            "instrument's MAIN version (2.0.3) could not be checked.\r\n Done!"),
-            std::string::npos)
-      << result.out;
-  EXPECT_EQ(result.exitStatus, 0);
+  ExpectEnd(result,
+            " Reconnecting ...\r\nThe image name main.bin carries no version: the "
+            "instrument's MAIN version (2.0.3) could not be checked.\r\n Done!",
+            0);
   EXPECT_EQ(run->StoredBytes("main.bin"), run->ImageBytes("main.bin"));
 }
 
