@@ -2,10 +2,9 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <nlohmann/json.hpp>
-#include <system_error>
 
+#include "app/output_file.h"
 #include "platform/file_replace.h"
 
 namespace {
@@ -160,17 +159,8 @@ bool WriteRunRecord(const stRunRecord& record, const std::string& szPath, std::s
 }
 
 std::string CheckReportFile(const std::string& szName) {
-  if (szName.empty()) return "-REPORT= names no file!  Aborting ...\r\n";
-  std::error_code error;
-  const std::filesystem::path file(szName);
-  if (std::filesystem::is_directory(file, error)) {
-    return "Report file \"" + szName + "\" is a folder!  Aborting ...\r\n";
-  }
-  const std::filesystem::path folder = file.parent_path();
-  if (!folder.empty() && !std::filesystem::is_directory(folder, error)) {
-    return "Report file \"" + szName + "\": the folder \"" + folder.string() +
-           "\" does not exist!  Aborting ...\r\n";
-  }
+  const std::string problem = CheckOutputFileName("-REPORT=", "Report file", szName);
+  if (!problem.empty()) return problem;
   // The record is written beside the file under a temporary name: try that now.
   const std::string szTemporary = TemporaryPath(szName);
   if (!WriteWhole(szTemporary, std::string())) {

@@ -1,9 +1,7 @@
 #include "app/trace_option.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "app/output.h"
+#include "app/output_file.h"
 #include "app/usage.h"
 #include "util/trace.h"
 
@@ -18,19 +16,7 @@ void ReportTraceFailure(const std::string& text) {
 
 std::string CheckTraceFile(const stCommandLine& options) {
   if (!options.bTraceNamed) return std::string();
-  const std::string& name = options.traceFile;
-  if (name.empty()) return "-TRACE= names no file!  Aborting ...\r\n";
-  std::error_code error;
-  const std::filesystem::path file(name);
-  if (std::filesystem::is_directory(file, error)) {
-    return "Trace file \"" + name + "\" is a folder!  Aborting ...\r\n";
-  }
-  const std::filesystem::path folder = file.parent_path();
-  if (!folder.empty() && !std::filesystem::is_directory(folder, error)) {
-    return "Trace file \"" + name + "\": the folder \"" + folder.string() +
-           "\" does not exist!  Aborting ...\r\n";
-  }
-  return std::string();
+  return CheckOutputFileName("-TRACE=", "Trace file", options.traceFile);
 }
 
 void StartTrace(const stCommandLine& options, const std::string& startupLog) {

@@ -1,5 +1,7 @@
 #include "comm/comm.h"
 
+#include <cstring>
+
 const char* const szComport[MAX_PORT + 1] = {"COM0",  "COM1",  "COM2",  "COM3",  "COM4",  "COM5",
                                              "COM6",  "COM7",  "COM8",  "COM9",  "COM10", "COM11",
                                              "COM12", "COM13", "COM14", "COM15", "COM16"};
@@ -18,4 +20,11 @@ const std::string& GetBaudString(eBaud baud) {
 
 unsigned GetBaudRate(eBaud baud) {
   return (baud >= 0 && baud <= MAX_BAUD) ? baudTable[baud].rate : 0;
+}
+
+char* cComm::ReadStripTerm() {
+  char* szLine = Read();
+  char* szCr = std::strchr(szLine, '\r');
+  if (szCr != nullptr) *szCr = '\0';
+  return szLine;
 }

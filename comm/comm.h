@@ -73,7 +73,9 @@ class cComm {
   virtual bool Flush() = 0;
   virtual char* Read() = 0;
   virtual bool ReadN(char* dest, int n, float seconds) = 0;
-  virtual char* ReadStripTerm() = 0;
+  // Read() (through the virtual interface) without the line end: the line cut at its first CR.
+  // Every channel cuts its lines the same way, so the interface gives it once.
+  virtual char* ReadStripTerm();
   virtual bool PurgeRx() = 0;
   virtual bool ErrorOccurred() = 0;
   virtual const char* GetErrorString() = 0;

@@ -169,19 +169,6 @@ const char* cNetworkClient::ReadN(int n) {
   return szResponse;
 }
 
-char* cNetworkClient::ReadStripTerm() {
-  char* szLine = Read();
-  char* szCr = std::strchr(szLine, '\r');
-  if (szCr != nullptr) *szCr = '\0';
-  return szLine;
-}
-
-bool cNetworkClient::ErrorOccurred() {
-  const bool bOccurred = bErrorOccurred;
-  bErrorOccurred = false;
-  return bOccurred;
-}
-
 void cNetworkClient::Dump() const {
   std::fputs("Network Client Class\n", stderr);
 }

@@ -5,20 +5,21 @@
 #ifndef HALVEX_COMM_NETWORK_H
 #define HALVEX_COMM_NETWORK_H
 
+#include <utility>
+
 #include "comm/comm.h"
 #include "platform/socket.h"
+#include "util/no_copy.h"
 
 // Dotted-quad text "255.255.255.255" and its NUL.
 constexpr int MAX_DQUAD_LEN = 16;
 constexpr int MAX_NET_BUFF_LEN = 256;
 constexpr int MAX_NET_ERROR_LEN = 64;
 
-class cNetworkClient : public cComm {
+class cNetworkClient : public cComm, private cNoCopy {
  public:
   cNetworkClient();
   ~cNetworkClient() override;
-  cNetworkClient(const cNetworkClient&) = delete;
-  cNetworkClient& operator=(const cNetworkClient&) = delete;
 
   // Connects to address (four decimal numbers 0-255 separated by points, at most 15
   // characters) at port (its low 16 bits); an open connection is closed first. An address
@@ -40,8 +41,7 @@ class cNetworkClient : public cComm {
   // Exactly n bytes as text (n at most 255), in a buffer that the next ReadN(int) overwrites;
   // " Receive Error", "Ethernet not initialized" or "too many bytes to read" otherwise.
   const char* ReadN(int n);
-  char* ReadStripTerm() override;
-  bool ErrorOccurred() override;
+  bool ErrorOccurred() override { return std::exchange(bErrorOccurred, false); }
   const char* GetErrorString() override { return szErrorString; }
   void Dump() const;
 

@@ -419,6 +419,33 @@ bool cNetworkChannel::SendData(const char* data, int n) {
   return true;
 }
 
+bool cNetworkChannel::SendRequest(const std::string& request) {
+  codec.ClearReplies();
+  const int length = static_cast<int>(request.size());
+  if (sock.Send(request.data(), length) == length) return true;
+  LoseConnection();
+  return false;
+}
+
+const stComPortReply* cNetworkChannel::AwaitReply(unsigned char command, int timeoutMs,
+                                                  bool& bUnanswered) {
+  const int64_t ctDeadline = platform::GetMonotonicMs() + timeoutMs;
+  for (;;) {
+    for (const stComPortReply& reply : codec.Replies()) {
+      if (reply.command == command) return &reply;
+    }
+    const int64_t left = ctDeadline - platform::GetMonotonicMs();
+    if (left <= 0) {
+      bUnanswered = true;
+      return nullptr;
+    }
+    if (Take(static_cast<int>(left)) < 0) {
+      LoseConnection();
+      return nullptr;
+    }
+  }
+}
+
 bool cNetworkChannel::Write(const char* text) {
   if (!bConnected) {
     SetClosedError();
@@ -457,31 +484,11 @@ bool cNetworkChannel::Flush() {
     // The question for the current speed (SET-BAUDRATE 0) is answered once the server has
     // taken everything sent before it. Data that comes meanwhile stays for the next read. A
     // server that did not answer once is not asked again.
-    codec.ClearReplies();
     std::string question;
     cTelnetCodec::SetBaudRate(0, question);
-    const int length = static_cast<int>(question.size());
-    if (sock.Send(question.data(), length) != length) {
-      LoseConnection();
-      return true;
-    }
-    const int64_t ctDeadline = platform::GetMonotonicMs() + NETWORK_FLUSH_TIMEOUT_MS;
-    for (;;) {
-      bool bAnswered = false;
-      for (const stComPortReply& reply : codec.Replies()) {
-        bAnswered = bAnswered || reply.command == COM_SET_BAUDRATE;
-      }
-      const int64_t left = ctDeadline - platform::GetMonotonicMs();
-      if (bAnswered) break;
-      if (left <= 0) {
-        bQuestionUnanswered = true;
-        break;
-      }
-      if (Take(static_cast<int>(left)) < 0) {
-        LoseConnection();
-        return true;
-      }
-    }
+    if (!SendRequest(question)) return true;
+    AwaitReply(COM_SET_BAUDRATE, NETWORK_FLUSH_TIMEOUT_MS, bQuestionUnanswered);
+    if (!bConnected) return true;
   }
   const int64_t wait = ctLineFree + NETWORK_FLUSH_MARGIN_MS - platform::GetMonotonicMs();
   if (wait > 0) platform::SleepMs(static_cast<unsigned>(wait));
@@ -516,33 +523,7 @@ char* cNetworkChannel::Read() {
     SetClosedError();
     return szErrorString;
   }
-  // Received bytes are counted with an index: a NUL byte on the line is data too.
-  int count = 0;
-  szResponse[0] = '\0';
-  for (;;) {
-    if (count >= MAX_NET_BUFF_LEN - 1) {
-      trace.LineReceived(szName.c_str(), szResponse, count);
-      SetError("Error: input buffer overflow:%s");
-      return szErrorString;
-    }
-    char byte = 0;
-    const int got = ReadSome(&byte, 1);
-    if (got < 0) return szErrorString;
-    if (got == 0) {
-      trace.Timeout(szName + " no line end within " +
-                    std::to_string(platform::SERIAL_READ_TIMEOUT_MS) + " ms, received \"" +
-                    EscapeTraceText(szResponse, count) + "\"");
-      SetError("Error: read timeout:%s");
-      return szErrorString;
-    }
-    if (count == 0 && (byte == '\r' || byte == '\n')) continue;
-    szResponse[count++] = byte;
-    szResponse[count] = '\0';
-    if (byte == '\n') {
-      trace.LineReceived(szName.c_str(), szResponse, count);
-      return szResponse;
-    }
-  }
+  return ReadLine(szName, szResponse, MAX_NET_BUFF_LEN) ? szResponse : szErrorString;
 }
 
 bool cNetworkChannel::ReadN(char* dest, int n, float seconds) {
@@ -551,37 +532,7 @@ bool cNetworkChannel::ReadN(char* dest, int n, float seconds) {
     SetClosedError();
     return false;
   }
-  if (n < 0) {
-    SetError("Error: illegal read length:%s");
-    return false;
-  }
-  const int64_t limit = static_cast<int64_t>(seconds * 1000.0 + 0.5);
-  int64_t ctStart = platform::GetMonotonicMs();
-  while (n > 0) {
-    const int count = ReadSome(dest, n);
-    if (count < 0) return false;
-    if (count > 0) {
-      dest += count;
-      n -= count;
-      if (n == 0) return true;
-    }
-    const int64_t ctNow = platform::GetMonotonicMs();
-    if (count > 0) ctStart = ctNow;
-    if (ctNow >= ctStart + limit) {
-      trace.Timeout(szName + " " + std::to_string(n) + " byte(s) missing after " +
-                    std::to_string(ctNow - ctStart) + " ms without a byte");
-      SetError("Error: read timeout:%s");
-      return false;
-    }
-  }
-  return true;
-}
-
-char* cNetworkChannel::ReadStripTerm() {
-  char* szLine = Read();
-  char* szCr = std::strchr(szLine, '\r');
-  if (szCr != nullptr) *szCr = '\0';
-  return szLine;
+  return ReadBytes(szName, dest, n, seconds);
 }
 
 bool cNetworkChannel::PurgeRx() {
@@ -591,33 +542,20 @@ bool cNetworkChannel::PurgeRx() {
   }
   DropReceived();
   if (port.mode == NETWORK_RFC2217) {
-    codec.ClearReplies();
     std::string request;
     const unsigned char purgeReceived = COM_PURGE_RECEIVE;
     cTelnetCodec::ComPortCommand(COM_PURGE_DATA, &purgeReceived, 1, request);
-    const int length = static_cast<int>(request.size());
-    if (sock.Send(request.data(), length) != length) {
-      LoseConnection();
-      return true;
-    }
+    if (!SendRequest(request)) return true;
     // Everything before the server's confirmation goes; what follows it is new. A server that
     // did not confirm once is not waited for again.
-    const int64_t ctDeadline = platform::GetMonotonicMs() + NETWORK_PURGE_TIMEOUT_MS;
-    while (!bPurgeUnanswered) {
-      for (const stComPortReply& reply : codec.Replies()) {
-        if (reply.command != COM_PURGE_DATA) continue;
-        received.erase(0, reply.dataOffset);
+    if (!bPurgeUnanswered) {
+      const stComPortReply* reply =
+          AwaitReply(COM_PURGE_DATA, NETWORK_PURGE_TIMEOUT_MS, bPurgeUnanswered);
+      if (reply != nullptr) {
+        received.erase(0, reply->dataOffset);
         return true;
       }
-      const int64_t left = ctDeadline - platform::GetMonotonicMs();
-      if (left <= 0) {
-        bPurgeUnanswered = true;
-        break;
-      }
-      if (Take(static_cast<int>(left)) < 0) {
-        LoseConnection();
-        return true;
-      }
+      if (!bConnected) return true;
     }
   }
   // What has already arrived at the socket goes too.

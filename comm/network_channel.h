@@ -28,6 +28,7 @@
 
 #include "comm/network.h"
 #include "comm/network_port.h"
+#include "comm/port_reader.h"
 #include "comm/port_wait.h"
 #include "comm/telnet_codec.h"
 
@@ -45,7 +46,7 @@ constexpr int NETWORK_CLOSE_TIMEOUT_MS = 1000;
 constexpr int NETWORK_FLUSH_TIMEOUT_MS = 1000;
 constexpr int NETWORK_FLUSH_MARGIN_MS = 100;
 
-class cNetworkChannel : public cNetworkClient {
+class cNetworkChannel : public cNetworkClient, private cPortReader {
  public:
   cNetworkChannel();
   ~cNetworkChannel() override;
@@ -77,7 +78,6 @@ class cNetworkChannel : public cNetworkClient {
   char* Read() override;
   // n bytes, failing only after `seconds` of silence (a silent read lasts 2000 ms).
   bool ReadN(char* dest, int n, float seconds) override;
-  char* ReadStripTerm() override;
   // Drops what has arrived; rfc2217 also has the server drop what it holds (PURGE-DATA).
   bool PurgeRx() override;
 
@@ -105,19 +105,25 @@ class cNetworkChannel : public cNetworkClient {
   bool Reopen();
   bool SetUpLine();
   bool OpenFailed(const std::string& reason, const char* szError, bool bShowError);
-  void SetError(const char* format);
+  void SetError(const char* format) override;
   void SetClosedError();
   // The connection was found closed or reset: closed for good, lost.
   void LoseConnection();
   // Sends bytes (escaped for rfc2217); false (lost) when they did not all go.
   bool SendData(const char* data, int n);
+  // Sends a com port request (its confirmations are then looked for from scratch); false (lost)
+  // when it did not all go.
+  bool SendRequest(const std::string& request);
+  // Waits up to timeoutMs for the server's confirmation of command: it, or nullptr when none
+  // came in time (bUnanswered is then set) or the connection was lost.
+  const stComPortReply* AwaitReply(unsigned char command, int timeoutMs, bool& bUnanswered);
   // Sends the negotiation's answers, if any.
   bool SendAnswers();
   // Takes what the server sent within waitMs into the received data: the bytes taken from
   // the socket, 0 after waitMs of silence, -1 when the connection is gone.
   int Take(int waitMs);
   // Up to n received bytes under the read contract: 0 after the silence limit, -1 lost.
-  int ReadSome(char* dest, int n);
+  int ReadSome(char* dest, int n) override;
   void DropReceived();
 
   stNetworkPort port;

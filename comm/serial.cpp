@@ -1,9 +1,7 @@
 #include "comm/serial.h"
 
 #include <cstdio>
-#include <cstring>
 
-#include "platform/clock.h"
 #include "util/notice.h"
 #include "util/trace.h"
 
@@ -185,6 +183,12 @@ bool cSerial::Flush() {
   return true;
 }
 
+int cSerial::ReadSome(char* dest, int n) {
+  const int count = device.Read(dest, n);
+  if (count < 0 && CheckLost()) return -1;
+  return count < 0 ? 0 : count;
+}
+
 char* cSerial::Read() {
   static char szResponse[MAX_BUFF_LEN];
   bErrorOccurred = false;
@@ -192,31 +196,7 @@ char* cSerial::Read() {
     SetClosedError();
     return szErrorString;
   }
-  // Received bytes are counted with an index: a NUL byte on the line is data too.
-  int count = 0;
-  szResponse[0] = '\0';
-  for (;;) {
-    if (count >= MAX_BUFF_LEN - 1) {
-      trace.LineReceived(szComport[port], szResponse, count);
-      SetError("Error: input buffer overflow:%s");
-      return szErrorString;
-    }
-    char byte = 0;
-    if (device.Read(&byte, 1) != 1) {
-      trace.Timeout(std::string(szComport[port]) + " no line end within " +
-                    std::to_string(platform::SERIAL_READ_TIMEOUT_MS) + " ms, received \"" +
-                    EscapeTraceText(szResponse, count) + "\"");
-      if (!CheckLost()) SetError("Error: read timeout:%s");
-      return szErrorString;
-    }
-    if (count == 0 && (byte == '\r' || byte == '\n')) continue;
-    szResponse[count++] = byte;
-    szResponse[count] = '\0';
-    if (byte == '\n') {
-      trace.LineReceived(szComport[port], szResponse, count);
-      return szResponse;
-    }
-  }
+  return ReadLine(szComport[port], szResponse, MAX_BUFF_LEN) ? szResponse : szErrorString;
 }
 
 bool cSerial::ReadN(char* dest, int n, float seconds) {
@@ -225,38 +205,7 @@ bool cSerial::ReadN(char* dest, int n, float seconds) {
     SetClosedError();
     return false;
   }
-  if (n < 0) {
-    SetError("Error: illegal read length:%s");
-    return false;
-  }
-  const int64_t limit = static_cast<int64_t>(seconds * 1000.0 + 0.5);
-  int64_t ctStart = platform::GetMonotonicMs();
-  while (n > 0) {
-    const int count = device.Read(dest, n);
-    if (count < 0 && CheckLost()) return false;
-    if (count > 0) {
-      dest += count;
-      n -= count;
-      if (n == 0) return true;
-    }
-    const int64_t ctNow = platform::GetMonotonicMs();
-    if (count > 0) ctStart = ctNow;
-    if (ctNow >= ctStart + limit) {
-      trace.Timeout(std::string(szComport[port]) + " " + std::to_string(n) +
-                    " byte(s) missing after " + std::to_string(ctNow - ctStart) +
-                    " ms without a byte");
-      SetError("Error: read timeout:%s");
-      return false;
-    }
-  }
-  return true;
-}
-
-char* cSerial::ReadStripTerm() {
-  char* szLine = Read();
-  char* szCr = std::strchr(szLine, '\r');
-  if (szCr != nullptr) *szCr = '\0';
-  return szLine;
+  return ReadBytes(szComport[port], dest, n, seconds);
 }
 
 bool cSerial::PurgeRx() {
@@ -266,12 +215,6 @@ bool cSerial::PurgeRx() {
   }
   if (!device.PurgeRx()) CheckLost();
   return true;
-}
-
-bool cSerial::ErrorOccurred() {
-  const bool bOccurred = bErrorOccurred;
-  bErrorOccurred = false;
-  return bOccurred;
 }
 
 void cSerial::Dump() const {

@@ -3,20 +3,21 @@
 #define HALVEX_COMM_SERIAL_H
 
 #include <string>
+#include <utility>
 
 #include "comm/comm.h"
+#include "comm/port_reader.h"
 #include "comm/port_wait.h"
 #include "platform/serial_device.h"
+#include "util/no_copy.h"
 
 constexpr int MAX_BUFF_LEN = 256;
 constexpr int MAX_ERROR_LEN = 64;
 
-class cSerial : public cComm {
+class cSerial : public cComm, private cPortReader, private cNoCopy {
  public:
   cSerial();
   ~cSerial() override;
-  cSerial(const cSerial&) = delete;
-  cSerial& operator=(const cSerial&) = delete;
 
   // Opens and configures the port (an open port is closed first). With bShowError an open
   // failure is shown in a message box. A port outside 0 to 16 is refused.
@@ -38,9 +39,8 @@ class cSerial : public cComm {
   char* Read() override;
   // n bytes, failing only after `seconds` of silence (a silent read lasts 2000 ms).
   bool ReadN(char* dest, int n, float seconds) override;
-  char* ReadStripTerm() override;
   bool PurgeRx() override;
-  bool ErrorOccurred() override;
+  bool ErrorOccurred() override { return std::exchange(bErrorOccurred, false); }
   const char* GetErrorString() override { return szErrorString; }
   void Dump() const;
 
@@ -58,7 +58,8 @@ class cSerial : public cComm {
   bool Recover() override;
 
  private:
-  void SetError(const char* format);
+  int ReadSome(char* dest, int n) override;
+  void SetError(const char* format) override;
   // Called after every device operation: a device found gone closes the port for good.
   bool CheckLost();
   // Opens the port again with the last settings, quietly; one that does not open counts as

@@ -103,33 +103,22 @@ void cTelnetCodec::ClearReplies() {
 // The rules of RFC 1143 for options that are asked for once: a request that would change
 // nothing is not answered, so two sides never answer each other in a loop.
 void cTelnetCodec::Negotiate(unsigned char verbIn, unsigned char option, std::string& answers) {
-  if (verbIn == DO || verbIn == DONT) {
-    const int index = OurIndex(option);
-    if (index < 0) {
-      if (verbIn == DO) Command(WONT, option, answers);
-      return;
-    }
-    eTelnetOption& side = ours[index];
-    if (verbIn == DO) {
-      if (side == TELNET_OPTION_OFF) Command(WILL, option, answers);
-      side = TELNET_OPTION_ON;
-    } else {
-      if (side == TELNET_OPTION_ON) Command(WONT, option, answers);
-      side = TELNET_OPTION_OFF;
-    }
-    return;
-  }
-  const int index = TheirIndex(option);
+  // DO and DONT are about our side of an option, WILL and WONT about the server's.
+  const bool bOurs = verbIn == DO || verbIn == DONT;
+  const bool bOn = verbIn == DO || verbIn == WILL;
+  const unsigned char yes = bOurs ? WILL : DO;
+  const unsigned char no = bOurs ? WONT : DONT;
+  const int index = bOurs ? OurIndex(option) : TheirIndex(option);
   if (index < 0) {
-    if (verbIn == WILL) Command(DONT, option, answers);
+    if (bOn) Command(no, option, answers);
     return;
   }
-  eTelnetOption& side = theirs[index];
-  if (verbIn == WILL) {
-    if (side == TELNET_OPTION_OFF) Command(DO, option, answers);
+  eTelnetOption& side = bOurs ? ours[index] : theirs[index];
+  if (bOn) {
+    if (side == TELNET_OPTION_OFF) Command(yes, option, answers);
     side = TELNET_OPTION_ON;
   } else {
-    if (side == TELNET_OPTION_ON) Command(DONT, option, answers);
+    if (side == TELNET_OPTION_ON) Command(no, option, answers);
     side = TELNET_OPTION_OFF;
   }
 }

@@ -1,8 +1,7 @@
 // A serial device for fuzzing, linked instead of the platform's: every open port serves the
 // bytes of the fuzz input, takes every write, and reads past the end as a silent line (the
 // fake clock moves on by the read's whole wait).
-#include <algorithm>
-
+#include "fuzz/fake_input.h"
 #include "fuzz/fake_line.h"
 #include "platform/clock.h"
 #include "platform/serial_device.h"
@@ -11,27 +10,22 @@ namespace fuzz {
 
 namespace {
 
-const uint8_t* lineData = nullptr;
-size_t lineSize = 0;
-size_t lineOffset = 0;
-size_t lineChunk = 4096;
+cFakeInput line;
 size_t lineWritten = 0;
 
 }  // namespace
 
 void SetLineInput(const uint8_t* data, size_t size) {
-  lineData = data;
-  lineSize = data == nullptr ? 0 : size;
-  lineOffset = 0;
+  line.Set(data, size);
   lineWritten = 0;
 }
 
 void SetLineChunk(size_t maxChunk) {
-  lineChunk = std::max<size_t>(1, maxChunk);
+  line.SetChunk(maxChunk);
 }
 
 size_t GetLineRemaining() {
-  return lineSize - lineOffset;
+  return line.Remaining();
 }
 
 size_t GetLineWritten() {
@@ -63,15 +57,11 @@ bool cSerialDevice::Configure(uint32_t) {
 int cSerialDevice::Read(char* dest, int n) {
   if (fd < 0 || n < 0) return -1;
   if (n == 0) return 0;
-  const size_t remaining = fuzz::lineSize - fuzz::lineOffset;
-  if (remaining == 0) {
+  if (fuzz::line.Remaining() == 0) {
     SleepMs(SERIAL_READ_TIMEOUT_MS);
     return 0;
   }
-  const size_t count = std::min({remaining, fuzz::lineChunk, static_cast<size_t>(n)});
-  std::copy(fuzz::lineData + fuzz::lineOffset, fuzz::lineData + fuzz::lineOffset + count, dest);
-  fuzz::lineOffset += count;
-  return static_cast<int>(count);
+  return static_cast<int>(fuzz::line.Take(dest, static_cast<size_t>(n)));
 }
 
 int cSerialDevice::Write(const char*, int n) {

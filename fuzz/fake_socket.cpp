@@ -3,8 +3,7 @@
 // the whole wait.
 #include "fuzz/fake_socket.h"
 
-#include <algorithm>
-
+#include "fuzz/fake_input.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
 
@@ -12,29 +11,24 @@ namespace fuzz {
 
 namespace {
 
-const uint8_t* serverData = nullptr;
-size_t serverSize = 0;
-size_t serverOffset = 0;
-size_t serverChunk = 4096;
+cFakeInput server;
 bool bServerClosesAtEnd = false;
 int serverConnections = 0;
 
 }  // namespace
 
 void SetServerInput(const uint8_t* data, size_t size, bool bClosesAtEnd) {
-  serverData = data;
-  serverSize = data == nullptr ? 0 : size;
-  serverOffset = 0;
+  server.Set(data, size);
   bServerClosesAtEnd = bClosesAtEnd;
   serverConnections = 0;
 }
 
 void SetServerChunk(size_t maxChunk) {
-  serverChunk = std::max<size_t>(1, maxChunk);
+  server.SetChunk(maxChunk);
 }
 
 size_t GetServerRemaining() {
-  return serverSize - serverOffset;
+  return server.Remaining();
 }
 
 int GetServerConnections() {
@@ -85,17 +79,12 @@ int cTcpSocket::Receive(char* dest, int n) {
 int cTcpSocket::ReceiveWithin(char* dest, int n, int waitMs) {
   if (fd < 0 || n < 0) return SOCKET_GONE;
   if (n == 0) return 0;
-  const size_t remaining = fuzz::serverSize - fuzz::serverOffset;
-  if (remaining == 0) {
+  if (fuzz::server.Remaining() == 0) {
     if (fuzz::bServerClosesAtEnd) return SOCKET_GONE;
     SleepMs(waitMs > 0 ? static_cast<unsigned>(waitMs) : 0);
     return 0;
   }
-  const size_t count = std::min({remaining, fuzz::serverChunk, static_cast<size_t>(n)});
-  std::copy(fuzz::serverData + fuzz::serverOffset, fuzz::serverData + fuzz::serverOffset + count,
-            dest);
-  fuzz::serverOffset += count;
-  return static_cast<int>(count);
+  return static_cast<int>(fuzz::server.Take(dest, static_cast<size_t>(n)));
 }
 
 void cTcpSocket::ShutdownSend() {}

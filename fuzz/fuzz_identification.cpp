@@ -39,12 +39,6 @@ class cLinesComm : public cComm {
     bError = true;
     return false;
   }
-  char* ReadStripTerm() override {
-    char* szLine = Read();
-    char* szCr = std::strchr(szLine, '\r');
-    if (szCr != nullptr) *szCr = '\0';
-    return szLine;
-  }
   bool PurgeRx() override { return true; }
   bool ErrorOccurred() override {
     const bool bWas = bError;

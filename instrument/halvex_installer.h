@@ -17,6 +17,7 @@
 #include "comm/port_name.h"
 #include "comm/serial.h"
 #include "platform/sha256.h"
+#include "util/no_copy.h"
 #include "util/path_limit.h"
 
 // Step performed by the next Update().
@@ -59,12 +60,10 @@ constexpr const char* REPLY_NOTICE_CAPTION = "Reply from the instrument";
 
 constexpr int HANDSHAKE_BUFFER_LEN = 1024;
 
-class cHalvexInstaller {
+class cHalvexInstaller : private cNoCopy {
  public:
   cHalvexInstaller();
   ~cHalvexInstaller();
-  cHalvexInstaller(const cHalvexInstaller&) = delete;
-  cHalvexInstaller& operator=(const cHalvexInstaller&) = delete;
 
   // Packet framing.
 

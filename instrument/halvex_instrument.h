@@ -12,6 +12,7 @@
 #include "comm/network_channel.h"
 #include "comm/port_name.h"
 #include "comm/serial.h"
+#include "util/no_copy.h"
 
 constexpr int MAX_VER_LEN = 9;      // each software image version text
 constexpr int MAX_ID_LEN = 64;      // whole identification text
@@ -35,11 +36,9 @@ enum eInstrumentType : int {
   INSTRUMENT_INDICATOR = 2,
 };
 
-class cHalvexInstrument {
+class cHalvexInstrument : private cNoCopy {
  public:
   cHalvexInstrument();
-  cHalvexInstrument(const cHalvexInstrument&) = delete;
-  cHalvexInstrument& operator=(const cHalvexInstrument&) = delete;
 
   // Opens the port and performs the handshake. True when an instrument answered it; whether
   // its identification was usable is told by IsConnected(). A COM port is opened with the

@@ -13,16 +13,16 @@
 #include <cstdint>
 #include <string>
 
+#include "util/no_copy.h"
+
 namespace platform {
 
 constexpr int SERIAL_READ_TIMEOUT_MS = 2000;
 
-class cSerialDevice {
+class cSerialDevice : private cNoCopy {
  public:
   cSerialDevice();
   ~cSerialDevice();
-  cSerialDevice(const cSerialDevice&) = delete;
-  cSerialDevice& operator=(const cSerialDevice&) = delete;
 
   // Opens COM<port> exclusively for reading and writing. Win32: "\\.\COMn"; POSIX: the path
   // in HALVEX_COM<n>, else /dev/ttyS<n-1>. False when the port does not exist or is in use.

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include "util/no_copy.h"
+
 namespace platform {
 
 enum eSocketStartup {
@@ -41,12 +43,10 @@ enum eConnectResult {
 // Result of ReceiveWithin for a connection that the server closed or reset, or that failed.
 constexpr int SOCKET_GONE = -1;
 
-class cTcpSocket {
+class cTcpSocket : private cNoCopy {
  public:
   cTcpSocket();
   ~cTcpSocket();
-  cTcpSocket(const cTcpSocket&) = delete;
-  cTcpSocket& operator=(const cTcpSocket&) = delete;
 
   // Creates an IPv4 stream socket with the TCP protocol (an open one is closed first).
   bool Create();

@@ -23,46 +23,45 @@ bool ReadNumber(const std::string& szText, int64_t minimum, int64_t maximum, int
   return true;
 }
 
+using tApply = std::function<bool(sSimCommandLine&, const std::string&)>;
+
 struct sOption {
   const char* szName;
   const char* szValue;  // nullptr: a flag without value
   const char* szHelp;
-  std::function<bool(sSimCommandLine&, const std::string&)> apply;
+  tApply apply;
 };
 
-template <typename T>
-std::function<bool(sSimCommandLine&, const std::string&)> Number(T sSimFaults::*member,
-                                                                 int64_t minimum, int64_t maximum) {
+// The part of the options that holds the members of type tPart.
+template <typename tPart>
+tPart& PartOf(sSimCommandLine& out);
+template <>
+sSimOptions& PartOf<sSimOptions>(sSimCommandLine& out) {
+  return out.options;
+}
+template <>
+sSimFaults& PartOf<sSimFaults>(sSimCommandLine& out) {
+  return out.options.faults;
+}
+template <>
+sSimModuleOptions& PartOf<sSimModuleOptions>(sSimCommandLine& out) {
+  return out.options.module;
+}
+
+template <typename T, typename tPart>
+tApply Number(T tPart::*member, int64_t minimum, int64_t maximum) {
   return [member, minimum, maximum](sSimCommandLine& out, const std::string& szValue) {
     int64_t value = 0;
     if (!ReadNumber(szValue, minimum, maximum, value)) return false;
-    out.options.faults.*member = static_cast<T>(value);
+    PartOf<tPart>(out).*member = static_cast<T>(value);
     return true;
   };
 }
 
-template <typename T>
-std::function<bool(sSimCommandLine&, const std::string&)> Number(T sSimOptions::*member,
-                                                                 int64_t minimum, int64_t maximum) {
-  return [member, minimum, maximum](sSimCommandLine& out, const std::string& szValue) {
-    int64_t value = 0;
-    if (!ReadNumber(szValue, minimum, maximum, value)) return false;
-    out.options.*member = static_cast<T>(value);
-    return true;
-  };
-}
-
-std::function<bool(sSimCommandLine&, const std::string&)> Text(std::string sSimOptions::*member) {
+template <typename tPart>
+tApply Text(std::string tPart::*member) {
   return [member](sSimCommandLine& out, const std::string& szValue) {
-    out.options.*member = szValue;
-    return true;
-  };
-}
-
-std::function<bool(sSimCommandLine&, const std::string&)> ModuleText(
-    std::string sSimModuleOptions::*member) {
-  return [member](sSimCommandLine& out, const std::string& szValue) {
-    out.options.module.*member = szValue;
+    PartOf<tPart>(out).*member = szValue;
     return true;
   };
 }
@@ -86,7 +85,7 @@ bool ApplyModule(sSimCommandLine& out, const std::string& szValue, bool bHosted)
   return true;
 }
 
-std::function<bool(sSimCommandLine&, const std::string&)> Flag(bool sSimFaults::*member) {
+tApply Flag(bool sSimFaults::*member) {
   return [member](sSimCommandLine& out, const std::string&) {
     out.options.faults.*member = true;
     return true;
@@ -158,11 +157,11 @@ const std::vector<sOption>& GetOptionTable() {
          return true;
        }},
       {"module-serial", "N", "serial number in the module's identification (default 4711)",
-       ModuleText(&sSimModuleOptions::szSerial)},
+       Text(&sSimModuleOptions::szSerial)},
       {"module-version", "X.Y.Z", "version in the module's identification (default 2.3.1)",
-       ModuleText(&sSimModuleOptions::szVersion)},
+       Text(&sSimModuleOptions::szVersion)},
       {"module-id", "TEXT", "the module's whole identification reply",
-       ModuleText(&sSimModuleOptions::szId)},
+       Text(&sSimModuleOptions::szId)},
       {"signed-checksums", nullptr,
        "the installer's own packets carry the signed byte sum instead of the unsigned one",
        [](sSimCommandLine& out, const std::string&) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/serial_device.h"
+#include "platform/win32/system_text.h"
 
 namespace platform {
 
@@ -40,17 +41,9 @@ cSerialDevice::~cSerialDevice() {
 // what to do for the usual causes. Without what, the message follows the port at once.
 static std::string OpenFailure(int port, const std::string& path, DWORD code,
                                const char* szWhat = nullptr) {
-  char szMessage[512] = "";
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                code, 0, szMessage, sizeof(szMessage), nullptr);
-  while (length > 0 && (szMessage[length - 1] == '\r' || szMessage[length - 1] == '\n' ||
-                        szMessage[length - 1] == ' ' || szMessage[length - 1] == '.')) {
-    szMessage[--length] = '\0';
-  }
   std::string text = path + " (COM" + std::to_string(port) +
                      "): " + (szWhat != nullptr ? std::string(szWhat) + ": " : std::string()) +
-                     (length > 0 ? std::string(szMessage) : std::string("system error")) +
-                     " (error " + std::to_string(code) + ").";
+                     SystemText(code) + ".";
   if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
     text += " There is no such port: halvex-installer -PORTS lists the ports that exist.";
   } else if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) {

@@ -13,6 +13,7 @@
 
 #include "support/packets.h"
 #include "support/ser2net.h"
+#include "support/text.h"
 #include "support/wait.h"
 #include "tests/e2e/install_run.h"
 
@@ -21,28 +22,15 @@ namespace {
 const std::string IMAGE = "main_020105.bin";
 constexpr size_t IMAGE_SIZE = 40000;  // two full chunks and one of 7232 bytes
 
-size_t Count(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
-class DeviceServerTest : public ::testing::Test {
+class DeviceServerTest : public cOneImageTest {
  protected:
-  void SetUp() override {
-    run = std::make_unique<cInstallRun>(E2E_WINE);
-    if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
-    run->AddImage(IMAGE, RandomBytes(IMAGE_SIZE, 19));
-    run->AddPackage("VSR450_B.pkg", IMAGE);
-  }
+  DeviceServerTest() : cOneImageTest(IMAGE, IMAGE_SIZE, 19) {}
 
   // The simulator at commandBaud (paced at lineRate), ser2net serving its line.
   bool Start(eSer2netAccepter accepter, uint32_t commandBaud, uint32_t lineRate = 0,
              int installerStartMs = 200) {
-    sim::sSimOptions options;
+    sim::sSimOptions options = QuickInstrument();
     options.installerStartMs = installerStartMs;
-    options.bootMs = 300;
-    options.szMainVersion = "2.0.3";
     options.interpreterBaud = commandBaud;
     options.lineRate = lineRate;
     return run->StartSimulator(options) && server.Start(run->LinePath(), accepter, commandBaud);
@@ -52,12 +40,7 @@ class DeviceServerTest : public ::testing::Test {
     return scheme + std::string("127.0.0.1:") + std::to_string(server.Port());
   }
 
-  void ExpectInstalled(const stProcessResult& result) {
-    EXPECT_EQ(result.exitStatus, 0) << result.out << result.err;
-    EXPECT_NE(result.out.find(" Done!Exiting program ..."), std::string::npos) << result.out;
-    EXPECT_TRUE(run->StoredBytes(IMAGE) == run->ImageBytes(IMAGE)) << "the image arrived altered";
-    EXPECT_EQ(run->Violations(), "");
-  }
+  void ExpectInstalled(const stProcessResult& result) { ::ExpectInstalled(*run, result, IMAGE); }
 
   // An installation through ser2net, which is stopped once the simulator has reached a point
   // and started again 2 s later. It is stopped and started from this thread: it ends with the
@@ -82,7 +65,6 @@ class DeviceServerTest : public ::testing::Test {
     EXPECT_EQ(result.err, "") << "nothing per attempt on standard error";
   }
 
-  std::unique_ptr<cInstallRun> run;
   cSer2net server;
 };
 

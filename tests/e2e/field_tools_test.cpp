@@ -19,11 +19,7 @@ class FieldToolsTest : public ::testing::Test {
     // Two packets of a known content: 16384 and 3616 bytes of 0x5a.
     run->AddImage("main_020105.bin", std::string(20000, '\x5a'));
     run->AddPackage("VSR450_B.pkg", "main_020105.bin");
-    sim::sSimOptions options;
-    options.installerStartMs = 200;
-    options.bootMs = 300;
-    options.szMainVersion = "2.0.3";
-    ASSERT_TRUE(run->StartSimulator(options));
+    ASSERT_TRUE(run->StartSimulator(QuickInstrument()));
   }
 
   std::string Port() const { return "COM" + std::to_string(run->GetPort()); }

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/sha256.h"
+#include "support/packets.h"
 
 namespace fs = std::filesystem;
 
@@ -143,4 +144,26 @@ std::string cInstallRun::AfterFirstLine(const std::string& out) {
 
 std::string cInstallRun::Violations() const {
   return simulator.Violations();
+}
+
+sim::sSimOptions QuickInstrument() {
+  sim::sSimOptions options;
+  options.installerStartMs = 200;
+  options.bootMs = 300;
+  options.szMainVersion = "2.0.3";
+  return options;
+}
+
+void ExpectInstalled(cInstallRun& run, const stProcessResult& result, const std::string& image) {
+  EXPECT_EQ(result.exitStatus, 0) << result.out << result.err;
+  EXPECT_NE(result.out.find(" Done!Exiting program ..."), std::string::npos) << result.out;
+  EXPECT_TRUE(run.StoredBytes(image) == run.ImageBytes(image)) << "the image arrived altered";
+  EXPECT_EQ(run.Violations(), "");
+}
+
+void cOneImageTest::SetUp() {
+  run = std::make_unique<cInstallRun>(E2E_WINE);
+  if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
+  run->AddImage(szImage, RandomBytes(size, seed));
+  run->AddPackage("VSR450_B.pkg", szImage, bWithChecksum ? run->ChecksumSection(szImage) : "");
 }

@@ -4,6 +4,10 @@
 #ifndef HALVEX_TESTS_E2E_INSTALL_RUN_H
 #define HALVEX_TESTS_E2E_INSTALL_RUN_H
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,6 +83,31 @@ class cInstallRun {
   std::string szLink;
   cTempFolder folder;
   cTestSimulator simulator;
+};
+
+// The instrument of most cases: a fast start (200 ms) and boot (300 ms), so a run takes
+// seconds, and MAIN 2.0.3, older than the packages' images.
+sim::sSimOptions QuickInstrument();
+
+// The run ended well: status 0, the closing lines, the image stored byte for byte, no violation.
+void ExpectInstalled(cInstallRun& run, const stProcessResult& result, const std::string& image);
+
+// The fixture of the cases with one image: the run (the case is skipped where it cannot be
+// made) with a store of one package, VSR450_B.pkg, naming the image: size random bytes drawn
+// with seed, and with its checksum section when bChecksum.
+class cOneImageTest : public ::testing::Test {
+ protected:
+  cOneImageTest(std::string imageName, size_t imageSize, uint32_t imageSeed, bool bChecksum = false)
+      : szImage(std::move(imageName)), size(imageSize), seed(imageSeed), bWithChecksum(bChecksum) {}
+  void SetUp() override;
+
+  std::unique_ptr<cInstallRun> run;
+
+ private:
+  std::string szImage;
+  size_t size;
+  uint32_t seed;
+  bool bWithChecksum;
 };
 
 #endif

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "support/packets.h"
+#include "support/text.h"
 #include "tests/e2e/install_run.h"
 
 namespace {
@@ -20,26 +21,12 @@ constexpr size_t IMAGE_SIZE = 40000;  // two full chunks and one of 7232 bytes
 // Inside the second chunk: the conversation before the image takes a few hundred bytes.
 constexpr int64_t MID_IMAGE = 20000;
 
-size_t Count(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
-class PortLossTest : public ::testing::Test {
+class PortLossTest : public cOneImageTest {
  protected:
-  void SetUp() override {
-    run = std::make_unique<cInstallRun>(E2E_WINE);
-    if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
-    run->AddImage(IMAGE, RandomBytes(IMAGE_SIZE, 5));
-    run->AddPackage("VSR450_B.pkg", IMAGE);
-  }
+  PortLossTest() : cOneImageTest(IMAGE, IMAGE_SIZE, 5) {}
 
   bool StartSimulator(int64_t unplugAfterBytes, int replugAfterMs) {
-    sim::sSimOptions options;
-    options.installerStartMs = 200;
-    options.bootMs = 300;
-    options.szMainVersion = "2.0.3";
+    sim::sSimOptions options = QuickInstrument();
     options.faults.unplugAfterBytes = unplugAfterBytes;
     options.faults.replugAfterMs = replugAfterMs;
     return run->StartSimulator(options);
@@ -70,8 +57,6 @@ class PortLossTest : public ::testing::Test {
       EXPECT_LT(result.cpuMs, 1500) << "the wait sleeps";
     }
   }
-
-  std::unique_ptr<cInstallRun> run;
 };
 
 TEST_F(PortLossTest, AnAdapterThatReturnsMidImageIsReopenedAndTheTransferGoesOn) {

@@ -18,22 +18,9 @@ using nlohmann::json;
 const std::string IMAGE = "main_020105.bin";  // version 2.1.5
 constexpr size_t IMAGE_SIZE = 40000;
 
-class RunReportTest : public ::testing::Test {
+class RunReportTest : public cOneImageTest {
  protected:
-  void SetUp() override {
-    run = std::make_unique<cInstallRun>(E2E_WINE);
-    if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
-    run->AddImage(IMAGE, RandomBytes(IMAGE_SIZE, 7));
-    run->AddPackage("VSR450_B.pkg", IMAGE, run->ChecksumSection(IMAGE));
-  }
-
-  static sim::sSimOptions Instrument() {
-    sim::sSimOptions options;
-    options.installerStartMs = 200;
-    options.bootMs = 300;
-    options.szMainVersion = "2.0.3";
-    return options;
-  }
+  RunReportTest() : cOneImageTest(IMAGE, IMAGE_SIZE, 7, true) {}
 
   std::string Sha256Of(const std::string& bytes) const {
     std::string hex;
@@ -64,12 +51,11 @@ class RunReportTest : public ::testing::Test {
     return record;
   }
 
-  std::unique_ptr<cInstallRun> run;
   stProcessResult result;
 };
 
 TEST_F(RunReportTest, AGoodRunRecordsTheImageAsStoredAndTheInstrumentBeforeAndAfter) {
-  ASSERT_TRUE(run->StartSimulator(Instrument()));
+  ASSERT_TRUE(run->StartSimulator(QuickInstrument()));
   const json record = RunWithReport({"-AUTO", run->PortArgument()});
   EXPECT_EQ(result.exitStatus, 0) << result.out;
   EXPECT_EQ(record["reason"], "done");
@@ -97,7 +83,7 @@ TEST_F(RunReportTest, AGoodRunRecordsTheImageAsStoredAndTheInstrumentBeforeAndAf
 TEST_F(RunReportTest, FailedRunsSayWhyAndWhatReachedTheInstrument) {
   // Refused before the installer's start: the image was checked, never sent.
   run->AddPackage("VSR450_C.pkg", IMAGE, "[sha256]\r\nmain=" + std::string(64, '0') + "\r\n");
-  ASSERT_TRUE(run->StartSimulator(Instrument()));
+  ASSERT_TRUE(run->StartSimulator(QuickInstrument()));
   json record = RunWithReport({"-AUTO", run->PortArgument(), "-PKG=VSR450_C"});
   EXPECT_EQ(result.exitStatus, 4);
   EXPECT_EQ(record["reason"], "checksum");
@@ -110,7 +96,7 @@ TEST_F(RunReportTest, FailedRunsSayWhyAndWhatReachedTheInstrument) {
   EXPECT_TRUE(record["phases"]["installer_start"].is_null());
 
   // Nothing answers.
-  sim::sSimOptions options = Instrument();
+  sim::sSimOptions options = QuickInstrument();
   options.faults.hangupAfterBytes = 0;
   ASSERT_TRUE(run->StartSimulator(options));
   record = RunWithReport({"-AUTO", run->PortArgument()});
@@ -121,7 +107,7 @@ TEST_F(RunReportTest, FailedRunsSayWhyAndWhatReachedTheInstrument) {
   EXPECT_TRUE(record["images"].empty());
 
   // The adapter vanishes mid-image for good: a cut pass, and the time the port was away.
-  options = Instrument();
+  options = QuickInstrument();
   options.faults.unplugAfterBytes = 20000;
   ASSERT_TRUE(run->StartSimulator(options));
   record = RunWithReport({"-AUTO", run->PortArgument(), "-PKG=VSR450_B"},
@@ -136,7 +122,7 @@ TEST_F(RunReportTest, FailedRunsSayWhyAndWhatReachedTheInstrument) {
 }
 
 TEST_F(RunReportTest, InfoRecordsTheInstrumentAndThePackageItWouldTake) {
-  ASSERT_TRUE(run->StartSimulator(Instrument()));
+  ASSERT_TRUE(run->StartSimulator(QuickInstrument()));
   const json record = RunWithReport({"-INFO", run->PortArgument()});
   EXPECT_EQ(result.exitStatus, 0) << result.err;
   EXPECT_EQ(record["reason"], "done");
@@ -151,7 +137,7 @@ TEST_F(RunReportTest, InfoRecordsTheInstrumentAndThePackageItWouldTake) {
 }
 
 TEST_F(RunReportTest, AReportFileThatCannotBeWrittenIsRefusedBeforeAnythingHappens) {
-  ASSERT_TRUE(run->StartSimulator(Instrument()));
+  ASSERT_TRUE(run->StartSimulator(QuickInstrument()));
   std::filesystem::create_directory(run->FolderPath("logs"));
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{"-AUTO", run->PortArgument(), "-REPORT=nowhere/run.json"},

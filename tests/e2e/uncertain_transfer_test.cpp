@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/packets.h"
+#include "support/text.h"
 #include "tests/e2e/install_run.h"
 
 namespace {
@@ -16,32 +17,18 @@ namespace {
 const std::string IMAGE = "main_020105.bin";
 constexpr size_t IMAGE_SIZE = 40000;  // three data packets
 
-size_t Count(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
 std::string AgainLine(int pass) {
   return "An answer was lost during the transfer: the instrument may hold a packet twice.  "
          "Sending the file again (pass " +
          std::to_string(pass) + " of 3) ...\r\n";
 }
 
-class UncertainTransferTest : public ::testing::Test {
+class UncertainTransferTest : public cOneImageTest {
  protected:
-  void SetUp() override {
-    run = std::make_unique<cInstallRun>(E2E_WINE);
-    if (!run->IsAvailable()) GTEST_SKIP() << run->GetUnavailableReason();
-    run->AddImage(IMAGE, RandomBytes(IMAGE_SIZE, 21));
-    run->AddPackage("VSR450_B.pkg", IMAGE);
-  }
+  UncertainTransferTest() : cOneImageTest(IMAGE, IMAGE_SIZE, 21) {}
 
   bool StartSimulator(const sim::sSimFaults& faults) {
-    sim::sSimOptions options;
-    options.installerStartMs = 200;
-    options.bootMs = 300;
-    options.szMainVersion = "2.0.3";
+    sim::sSimOptions options = QuickInstrument();
     options.faults = faults;
     options.faults.bStoreRepeats = true;
     return run->StartSimulator(options);
@@ -56,8 +43,6 @@ class UncertainTransferTest : public ::testing::Test {
            record["images"][0]["result"].get<std::string>() + " " +
            record["reason"].get<std::string>();
   }
-
-  std::unique_ptr<cInstallRun> run;
 };
 
 TEST_F(UncertainTransferTest, ALostAnswerSendsTheFileAgainWholeAndTheSecondPassCounts) {

@@ -7,6 +7,7 @@
 #include "comm/network_channel.h"
 #include "loopback_server.h"
 #include "support/notices.h"
+#include "support/text.h"
 #include "support/wait.h"
 
 namespace {
@@ -29,14 +30,6 @@ std::string ReceiveUntil(cPeer& peer, F done) {
     received += peer.Receive(1, 100);
   }
   return received;
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
 }
 
 // The server's side of opening: it takes the options, waits for the client's seven com port

@@ -25,6 +25,7 @@ unsigned FindRunSer2net();
 
 #include "support/process.h"
 #include "support/temp_folder.h"
+#include "util/no_copy.h"
 
 enum eSer2netAccepter {
   SER2NET_RFC2217,  // telnet with the com port option: the client sets the line
@@ -32,12 +33,10 @@ enum eSer2netAccepter {
   SER2NET_RAW,      // plain TCP, bytes as they are
 };
 
-class cSer2net {
+class cSer2net : private cNoCopy {
  public:
   cSer2net() = default;
   ~cSer2net();
-  cSer2net(const cSer2net&) = delete;
-  cSer2net& operator=(const cSer2net&) = delete;
 
   // Serves device (opened at baud 8N1, no modem control) on a free port; true once it listens.
   bool Start(const std::string& device, eSer2netAccepter accepter, uint32_t baud = 57600);
