@@ -319,7 +319,7 @@ TEST_F(AutoInstallTest, AnImageRewrittenWithTheSameSizeAfterItsCheckIsNotInstall
   const std::string image = "main_020200.bin";
   run->AddImage(image, RandomBytes(NEWEST_SIZE, 5));
   run->AddPackage("VSR450_D.pkg", image);  // no sha256 section: the check's own hash counts
-  sim::sSimOptions options = Instrument();
+  sim::sSimOptions options = QuickInstrument();
   options.installerStartMs = 1500;
   ASSERT_TRUE(run->StartSimulator(options));
   std::string trace;
@@ -344,7 +344,7 @@ TEST_F(AutoInstallTest, AnImageRewrittenWithTheSameSizeAfterItsCheckIsNotInstall
     packets = records.GetPackets();
     filesStored = records.GetFiles().size();
     // Switched off and on: the instrument answers again, and the run ends with the failure.
-    run->StartSimulator(Instrument());
+    run->StartSimulator(QuickInstrument());
   });
   const stProcessResult result =
       run->Run({"-AUTO", run->PortArgument(), "-PKG=VSR450_D", "-TRACE=trace.txt"});
