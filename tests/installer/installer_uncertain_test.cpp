@@ -22,6 +22,7 @@ TEST_F(UncertainTest, OnlyAPacketOfTheTransferThatGotNeitherAnswerMakesItUncerta
     if (index == 4) return Then(Nak(), 0, "zz");     // the chunk, refused, then noise
     if (index == 7) return Silence();                // the exit word: no transfer of its own
     if (index == 9) return Then(Silence(), 0, "x");  // the name of the next transfer: noise only
+    if (index == 16) return Silence();               // the size of the third transfer
     return AckAll(packet, index);
   });
   const std::string path = scratch.WriteFile("image.bin", RandomBytes(10000, 7));
@@ -44,6 +45,10 @@ TEST_F(UncertainTest, OnlyAPacketOfTheTransferThatGotNeitherAnswerMakesItUncerta
 
   ASSERT_TRUE(installer->InitializeTransfer(path.c_str(), "image.bin"));
   EXPECT_FALSE(installer->TransferUncertain());
+  EXPECT_TRUE(installer->Update());
+  EXPECT_TRUE(installer->Update());
+  EXPECT_FALSE(installer->Update());
+  EXPECT_TRUE(installer->TransferUncertain()) << "a size stored as data is the same fault";
 }
 
 TEST_F(UncertainTest, APortLostBeforeTheAnswerMakesTheTransferUncertain) {
