@@ -122,8 +122,15 @@ eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, in
 int RunAutomaticMode(const stAutoLimits& limits) {
   path[0] = '\0';
   SetAutoLimits(limits);
+  bool bRecorded = false;
   for (;;) {
     if (AutoSequencerAtRest()) {
+      // The run is over: its record is written now, since with a console the program stays
+      // until the console is closed and may never reach EndProgram.
+      if (!bRecorded) {
+        EndRunLog(GetAutoExitStatus());
+        bRecorded = true;
+      }
       if (!bConsole) break;
       platform::SleepMs(IDLE_PASS_SLEEP_MS);
     }
@@ -133,7 +140,8 @@ int RunAutomaticMode(const stAutoLimits& limits) {
 }
 
 int EndProgram(int status) {
-  // The automatic run's record; in the window, an installation that the window's end cut short.
+  // In the window, an installation that the window's end cut short has its record written here;
+  // an automatic run's was written when it came to rest (RunAutomaticMode), so nothing is left.
   if (!bAuto) LogRunReason("cancelled");
   EndRunLog(status);
   WriteOutput("Exiting program ...");

@@ -208,12 +208,16 @@ TEST_F(AutoInstallTest, WithAConsoleTheProgramStaysAfterTheRunWithoutBurningAPro
   ASSERT_TRUE(run->StartSimulator(QuickInstrument()));
   // The run takes about 4 s (under Wine up to 9 s on a loaded machine); the program is stopped
   // well after that.
-  const stProcessResult result =
-      run->Run({"-AUTO", "-CONSOLE", run->PortArgument()}, {}, E2E_WINE ? 15000 : 9000);
+  const stProcessResult result = run->Run(
+      {"-AUTO", "-CONSOLE", run->PortArgument(), "-REPORT=run.json"}, {}, E2E_WINE ? 15000 : 9000);
   EXPECT_TRUE(result.bTimedOut) << "the program must still be running";
   EXPECT_TRUE(result.out.size() > 6 && result.out.substr(result.out.size() - 6) == " Done!")
       << result.out;
   EXPECT_EQ(run->StoredBytes(NEWEST), run->ImageBytes(NEWEST));
+  // The record is written when the run is over, not when the program ends.
+  const std::string record = ReadWholeFile(run->FolderPath("run.json"));
+  EXPECT_NE(record.find("\"exit_status\": 0,"), std::string::npos) << record;
+  EXPECT_NE(record.find("\"reason\": \"done\","), std::string::npos) << record;
   // Busy waiting would show as seconds of processor time; idle passes sleep.
   EXPECT_LT(result.cpuMs, 1500) << "processor time of the whole run";
 }
