@@ -26,15 +26,20 @@ static const unsigned IDLE_PASS_SLEEP_MS = 50;
 // trace), problems on standard error.
 static int AnswerInfo(const stCommandLine& options,
                       const std::vector<platform::stArgument>& arguments) {
-  std::string fileProblem = CheckTraceFile(options);
-  if (fileProblem.empty()) fileProblem = CheckReportOption(options);
+  // As in an automatic run, the record is written whenever the report file can be, even when
+  // the trace's name is the problem.
+  const std::string traceProblem = CheckTraceFile(options);
+  const std::string reportProblem = CheckReportOption(options);
+  if (reportProblem.empty()) SetRunReportFile(options.reportFile);
+  BeginRunLog(options.com, true);
+  const std::string fileProblem = !traceProblem.empty() ? traceProblem : reportProblem;
   if (!fileProblem.empty()) {
     ShowProgramText(std::string(), fileProblem);
+    LogOutput(fileProblem);
+    EndRunLog(EXIT_TRACE_FILE);
     return EXIT_TRACE_FILE;
   }
   StartTrace(options, FormatStartupLog(arguments));
-  SetRunReportFile(options.reportFile);
-  BeginRunLog(options.com, true);
   std::string text;
   std::string problem;
   const int status = RunInstrumentInfo(options, text, problem);
