@@ -304,7 +304,11 @@ void CheckVersions() {
   stVersionCheck checks[FILE_TYPE_MAX];
   CheckInstrumentVersions(instrument, szImages, checks);
   for (int type = FILE_TYPE_MAX - 1; type >= 0; type--) {
-    if (!szImages[type].empty()) WriteOutput(VersionLine(type, szImages[type], checks[type]));
+    if (szImages[type].empty()) continue;
+    const std::string line = VersionLine(type, szImages[type], checks[type]);
+    WriteOutput(line);
+    // The line of an image that verified may follow: the record names the one that failed.
+    if (checks[type].result == VERSION_DIFFERS) LogReasonLine(line);
   }
 }
 
