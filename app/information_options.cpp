@@ -12,8 +12,8 @@
 #include "platform/notice.h"
 #include "platform/port_list.h"
 
-void ShowProgramText(const std::string& text, const std::string& problem) {
-  if (platform::HasStandardOutput()) {
+void ShowProgramText(const std::string& text, const std::string& problem, bool bUnattended) {
+  if (bUnattended || platform::HasStandardOutput()) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
     if (!problem.empty()) {
@@ -89,7 +89,8 @@ bool RunInformationOptions(const stCommandLine& options, int& exitStatus) {
     problem += ". Nothing was installed.";
     status = EXIT_OPTIONS_CONFLICT;
   }
-  ShowProgramText(text, problem.empty() ? listProblem : problem + "\n" + listProblem);
+  ShowProgramText(text, problem.empty() ? listProblem : problem + "\n" + listProblem,
+                  options.bAuto || options.bInfo);
   // A bench that asked for a record gets one saying that nothing was done, in place of the
   // record of an earlier run.
   if (status == EXIT_OPTIONS_CONFLICT && CheckReportOption(options).empty()) {

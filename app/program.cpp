@@ -34,7 +34,7 @@ static int AnswerInfo(const stCommandLine& options,
   BeginRunLog(options.com, true);
   const std::string fileProblem = !traceProblem.empty() ? traceProblem : reportProblem;
   if (!fileProblem.empty()) {
-    ShowProgramText(std::string(), fileProblem);
+    ShowProgramText(std::string(), fileProblem, true);
     LogOutput(fileProblem);
     EndRunLog(EXIT_TRACE_FILE);
     return EXIT_TRACE_FILE;
@@ -44,7 +44,7 @@ static int AnswerInfo(const stCommandLine& options,
   std::string problem;
   const int status = RunInstrumentInfo(options, text, problem);
   trace.Report(text + problem);
-  ShowProgramText(text, problem);
+  ShowProgramText(text, problem, true);
   LogOutput(problem.empty() ? text : problem);
   EndRunLog(status);
   EndTrace(status);
@@ -90,8 +90,14 @@ eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, in
   const std::string fileProblem = !traceProblem.empty() ? traceProblem : reportProblem;
   if (!fileProblem.empty()) {
     WriteOutput(fileProblem);
+    // Where that line went nowhere the window says it in a box; an automatic run, which no one
+    // may be watching, writes it on standard error instead.
     if (!platform::HasStandardOutput()) {
-      platform::ShowNotice(fileProblem.c_str(), "Problem", platform::NOTICE_ERROR);
+      if (bAuto) {
+        ShowProgramText(std::string(), fileProblem, true);
+      } else {
+        platform::ShowNotice(fileProblem.c_str(), "Problem", platform::NOTICE_ERROR);
+      }
     }
     SetAutoExitStatus(EXIT_TRACE_FILE);
     return PROGRAM_AUTOMATIC;
