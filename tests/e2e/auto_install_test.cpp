@@ -100,22 +100,21 @@ TEST_F(AutoInstallTest, APackageThatFailsItsCheckNeverStartsTheInstaller) {
     std::string main;   // the package's MAIN image
     std::string extra;  // what follows its "files" section
     uint64_t size;      // the image's size; 0: there is none
-    bool bNamed;        // given with -PKG= (the scan skips a name outside files)
     std::string line;   // the refusal
   };
   std::vector<sCase> cases = {
-      {"missing", image, "", 0, false,
+      {"missing", image, "", 0,
        run->ImagePath(image) + " is missing: the package cannot be installed without it."},
-      {"checksum mismatch", image, zeros, 1000, false,
+      {"checksum mismatch", image, zeros, 1000,
        run->ImagePath(image) + " does not match the checksum in the package: the file is damaged "
                                "or not the one the package was made for."},
-      {"outside files", "../packages/VSR450_A.pkg", "", 0, true,
+      {"outside files", "../packages/VSR450_A.pkg", "", 0,
        run->PackagePath("VSR450_C.pkg") +
            " names the MAIN image \"../packages/VSR450_A.pkg\", which is not inside the files "
            "folder: the package cannot be installed."},
   };
   if (!E2E_WINE) {
-    cases.push_back({"over 4 GiB, sparse", image, "", 0x100000000ull, false,
+    cases.push_back({"over 4 GiB, sparse", image, "", 0x100000000ull,
                      run->ImagePath(image) + " holds 4294967296 bytes, more than the 4294967295 "
                                              "an installation can announce."});
   }
@@ -138,9 +137,7 @@ TEST_F(AutoInstallTest, APackageThatFailsItsCheckNeverStartsTheInstaller) {
       ASSERT_TRUE(ResizeFile(run->FolderPath("files/" + image), test.size));
     }
     run->AddPackage("VSR450_C.pkg", test.main, test.extra);  // the newest
-    std::vector<std::string> arguments = {"-AUTO", run->PortArgument()};
-    if (test.bNamed) arguments.push_back("-PKG=VSR450_C");
-    const stProcessResult result = run->Run(arguments);
+    const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
     ExpectEnd(result, " successfully ...\r\n" + test.line + "\r\nExiting program ...", 4);
   }
   expectUntouched();
