@@ -478,7 +478,9 @@ TEST_F(AutoInstallTest, ADamagedReplyIsALineOnStandardErrorAndNeverAWindowThatWa
   const stProcessResult result = run->Run({"-AUTO", run->PortArgument()}, environment, 60000);
   ASSERT_FALSE(result.bTimedOut) << "the run waited for a user";
   ExpectInstalled(result, NEWEST);
-  const std::string line = "Reply from the instrument: checksum error\r\n";
+  const std::string line =
+      "Damaged reply: A reply from the instrument arrived with a wrong checksum; it is asked for "
+      "again.\r\n";
   if (E2E_WINE) {
     EXPECT_NE(result.err.find(line), std::string::npos) << result.err;
   } else {
