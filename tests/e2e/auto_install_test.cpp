@@ -301,7 +301,7 @@ TEST_F(AutoInstallTest, AnImageThatShrinksDuringTheTransferEndsAsFailed) {
                             "The transfer was cut short: the instrument may still be in its "
                             "installer with an incomplete image.  Switch the instrument off and "
                             "on: waiting up to 3 s for it to answer ...\r\n"
-                            " Getting next file ...\r\n Rebooting instrument ...\r\n"),
+                            " Reconnecting ...\r\n"),
             std::string::npos)
       << result.out;
   EXPECT_NE(result.out.find("Aborting ...\r\n Installation failed!\r\nExiting program ..."),
