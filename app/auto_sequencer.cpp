@@ -36,12 +36,11 @@ struct stAutoRun {
   bool bWholePackage = false;
   unsigned typesToSend = 1u << 0;
   stPreflight checks[FILE_TYPE_MAX];
+  stPortWatch portWatch;  // whether the port is away, for its lines
 };
 
 stAutoRun run;
 stAutoLimits limits = DEFAULT_AUTO_LIMITS;
-
-const unsigned RECONNECT_PASS_SLEEP_MS = 10;
 
 std::string Format(const char* format, const char* text) {
   char szLine[2 * MAX_PATH_LEN];
@@ -256,7 +255,7 @@ void ReportCut() {
 // One line when the port goes away and one when it is back; the passes in between only wait.
 void ReportPort() {
   // A run that has ended waits for nothing.
-  const ePortChange change = WatchPort(installPackageState != INSTALL_IDLE);
+  const ePortChange change = WatchPort(run.portWatch, installPackageState != INSTALL_IDLE);
   if (change == PORT_UNCHANGED) return;
   const std::string port = GetPortText(chosen_com_settings);
   if (change == PORT_LOST) {
@@ -304,7 +303,11 @@ void CheckVersions() {
   stVersionCheck checks[FILE_TYPE_MAX];
   CheckInstrumentVersions(instrument, szImages, checks);
   for (int type = FILE_TYPE_MAX - 1; type >= 0; type--) {
-    if (!szImages[type].empty()) WriteOutput(VersionLine(type, szImages[type], checks[type]));
+    if (szImages[type].empty()) continue;
+    const std::string line = VersionLine(type, szImages[type], checks[type]);
+    WriteOutput(line);
+    // The line of an image that verified may follow: the record names the one that failed.
+    if (checks[type].result == VERSION_DIFFERS) LogReasonLine(line);
   }
 }
 
@@ -316,8 +319,10 @@ void Reconnecting() {
     run.bInstrumentBack = false;
     RunOutOfTime("the instrument did not come back", limits.instrumentReturnMs, INSTALL_IDLE);
   } else {
-    // The connection paces its own attempts (one every 2 s); between them nothing is to be
-    // done, so the pass gives the processor away instead of spinning.
+    // The connection paces its own attempts: the reconnection handshake every 2 s
+    // (RECONNECT_INTERVAL_MS) while the port is there; while it is gone, its channel tries to
+    // open it again every 250 ms (PORT_REOPEN_INTERVAL_MS) and sleeps towards that itself.
+    // Between them nothing is to be done, so the pass gives the processor away.
     platform::SleepMs(RECONNECT_PASS_SLEEP_MS);
   }
 }

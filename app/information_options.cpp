@@ -5,14 +5,15 @@
 
 #include "app/exit_status.h"
 #include "app/globals.h"
+#include "app/run_log.h"
 #include "app/store_listing.h"
 #include "app/usage.h"
 #include "platform/console.h"
 #include "platform/notice.h"
 #include "platform/port_list.h"
 
-void ShowProgramText(const std::string& text, const std::string& problem) {
-  if (platform::HasStandardOutput()) {
+void ShowProgramText(const std::string& text, const std::string& problem, bool bUnattended) {
+  if (bUnattended || platform::HasStandardOutput()) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
     if (!problem.empty()) {
@@ -85,10 +86,18 @@ bool RunInformationOptions(const stCommandLine& options, int& exitStatus) {
   }
   if (!others.empty()) problem += "; not acted on:" + others;
   if (!problem.empty()) {
-    problem += ". Nothing was installed.\n";
+    problem += ". Nothing was installed.";
     status = EXIT_OPTIONS_CONFLICT;
   }
-  ShowProgramText(text, problem + listProblem);
+  ShowProgramText(text, problem.empty() ? listProblem : problem + "\n" + listProblem,
+                  options.bAuto || options.bInfo);
+  // A bench that asked for a record gets one saying that nothing was done, in place of the
+  // record of an earlier run.
+  if (status == EXIT_OPTIONS_CONFLICT && CheckReportOption(options).empty()) {
+    SetRunReportFile(options.reportFile);
+    BeginRunLog(options.com, true);
+    EndRunLog(status, problem);
+  }
   exitStatus = status;
   return true;
 }

@@ -16,7 +16,8 @@ bool RunInformationOptions(const stCommandLine& options, int& exitStatus);
 
 // Shows text where the user sees it: on standard output, and the problem line (when not empty)
 // on standard error; where standard output leads nowhere (a Windows program started from the
-// desktop), both in one message box.
-void ShowProgramText(const std::string& text, const std::string& problem);
+// desktop), both in one message box. An unattended run ("-AUTO" or "-INFO" given: bUnattended)
+// never waits in a box: its text goes to the standard streams whether or not they lead anywhere.
+void ShowProgramText(const std::string& text, const std::string& problem, bool bUnattended = false);
 
 #endif

@@ -6,6 +6,7 @@
 #include "app/globals.h"
 #include "app/install_steps.h"
 #include "app/output.h"
+#include "app/transfer_cut.h"
 
 void ReportInstallStep(eInstallPackageState state, eInstallPackageState old, bool bEndKnown,
                        bool bFailed) {
@@ -22,6 +23,10 @@ void ReportInstallStep(eInstallPackageState state, eInstallPackageState old, boo
   if (state == INSTALL_IDLE && old == INSTALL_RECONNECTING) {
     if (bEndKnown) WriteOutput(bFailed ? " Installation failed!\r\n" : " Done!");
   } else if (state != INSTALL_IDLE) {
+    // After a cut the installer is asked for no next file and sent no exit word: the states
+    // that would do so are passed through without a line, so the lines say what happens.
+    const bool bPassedThrough = state == INSTALL_GETTING_NEXT_FILE || state == INSTALL_REBOOTING;
+    if (bPassedThrough && GetTransferCut() != CUT_NONE) return;
     WriteOutput(" " + GetInstallStateString(state) + " ...\r\n");
   }
 }

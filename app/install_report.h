@@ -8,7 +8,8 @@
 // step that the installer's port is there for; otherwise only when the state differs from the old
 // one: " <state> ...", or at the return from Reconnecting to Idle " Done!" (no line end), "
 // Installation failed!" when the image did not reach the instrument, and nothing when bEndKnown is
-// false (the instrument did not come back). A change to Idle from any other state writes nothing.
+// false (the instrument did not come back). A change to Idle from any other state writes nothing,
+// and neither does Getting next file or Rebooting after a cut transfer (app/transfer_cut.h).
 void ReportInstallStep(eInstallPackageState state, eInstallPackageState old, bool bEndKnown,
                        bool bFailed);
 

@@ -105,22 +105,21 @@ bool ExitInstallerStep(int& exitAttempts, bool bWaitForPort) {
   return true;
 }
 
-ePortChange WatchPort(bool bRunning) {
-  static bool bLost = false;  // the port went away and has not come back yet
+ePortChange WatchPort(stPortWatch& watch, bool bRunning) {
   if (!bRunning) {
-    bLost = false;
+    watch.bLost = false;
     return PORT_UNCHANGED;
   }
   // The port changes hands between the two connections: "back" needs one of them to have it
   // open again, not merely neither of them to miss it.
   const bool bGone = installer.IsPortLost() || instrument.IsPortLost();
-  if (!bLost && bGone) {
-    bLost = true;
+  if (!watch.bLost && bGone) {
+    watch.bLost = true;
     LogPortChange(PORT_LOST);
     return PORT_LOST;
   }
-  if (bLost && !bGone && (installer.IsPortOpen() || instrument.IsPortOpen())) {
-    bLost = false;
+  if (watch.bLost && !bGone && (installer.IsPortOpen() || instrument.IsPortOpen())) {
+    watch.bLost = false;
     LogPortChange(PORT_BACK);
     return PORT_BACK;
   }

@@ -67,10 +67,21 @@ bool NextFileStep(unsigned typesToSend = ALL_FILE_TYPES);
 // wait).
 bool ExitInstallerStep(int& exitAttempts, bool bWaitForPort = false);
 
+// What WatchPort knows of the port between its calls; each run keeps one in its state, so a new
+// run starts afresh.
+struct stPortWatch {
+  bool bLost = false;  // the port went away and has not come back yet
+};
+
 // Whether the installation's port went away or came back since the last call, as the two
 // connections' channels tell it. Called once per pass, after the pass's steps, while a run is
-// going on (bRunning); a call without a run forgets a loss, so the next run starts afresh.
+// going on (bRunning); a call without a run forgets a loss.
 enum ePortChange : int { PORT_UNCHANGED = 0, PORT_LOST, PORT_BACK };
-ePortChange WatchPort(bool bRunning);
+ePortChange WatchPort(stPortWatch& watch, bool bRunning);
+
+// While the instrument restarts, a pass of either sequencer has nothing to do between the
+// connection's attempts (instrument/halvex_instrument.h paces them): it sleeps this long
+// instead of spinning.
+constexpr unsigned RECONNECT_PASS_SLEEP_MS = 10;
 
 #endif

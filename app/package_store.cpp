@@ -36,18 +36,26 @@ bool JoinStorePath(const char* szPrefix, const char* szFolder, const char* szNam
   return true;
 }
 
-// The image name of a file type in a package; empty and false when it is missing, cut or
-// unsafe.
-bool ReadImageName(const char* szPackagePath, int iFileType, char* szName) {
+// The image name of a file type in a package as the package gives it, safe or not; empty and
+// false when it is missing or cut.
+bool ReadGivenImageName(const char* szPackagePath, int iFileType, char* szName) {
   szName[0] = '\0';
   if (iFileType < 0 || iFileType >= FILE_TYPE_MAX) return false;
   if (!platform::GetProfileValue(szPackagePath, PACKAGE_SECTION, SHORT_FILE_TYPE[iFileType], szName,
                                  MAX_PATH_LEN) ||
-      !IsSafeImageName(szName)) {
+      szName[0] == '\0') {
     szName[0] = '\0';
     return false;
   }
   return true;
+}
+
+// The image name of a file type in a package; empty and false when it is missing, cut or
+// unsafe.
+bool ReadImageName(const char* szPackagePath, int iFileType, char* szName) {
+  if (ReadGivenImageName(szPackagePath, iFileType, szName) && IsSafeImageName(szName)) return true;
+  szName[0] = '\0';
+  return false;
 }
 
 // The name begins with the model text, taken literally, and still ends in the suffix after
@@ -139,8 +147,11 @@ std::vector<std::string> ListMatchingPackages(const char* szPrefix, const stInst
     if (state.bConnected && !BeginsWithModel(name, model)) continue;
     char szPackagePath[MAX_PATH_LEN];
     if (!MakePackagePath(szPrefix, name.c_str(), szPackagePath)) continue;
+    // A MAIN name that would leave the files folder still takes its place: the check before
+    // the installer's start refuses that package with its reason, where skipping it would
+    // have an older package installed without a word.
     char szImage[MAX_PATH_LEN];
-    if (!ReadImageName(szPackagePath, 0, szImage)) continue;
+    if (!ReadGivenImageName(szPackagePath, 0, szImage)) continue;
     char szVersion[MAX_VERSION_TEXT];
     if (!GetVersionFromName(szImage, szVersion)) continue;
     if (state.bConnected && !state.bAnyMajor && std::atoi(szVersion) != iWantedMajor) continue;

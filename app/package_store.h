@@ -57,7 +57,9 @@ bool MakePackagePath(const char* szPrefix, const char* szPackageName, char* szPa
 // ".pkg" (any letter case), in ASCII upper-case name order. With a connected instrument only
 // the names that begin with its model text (compared literally, letter case ignored) and whose
 // MAIN image has the instrument's major number match; otherwise every package whose MAIN image
-// carries a version. Packages whose MAIN name is missing, cut or unsafe are skipped.
+// carries a version. Packages whose MAIN name is missing or cut are skipped; one whose name
+// would leave the files folder is kept by its version, so that the check before the
+// installer's start (app/preflight.h) refuses it rather than an older package being taken.
 // Returns the matching names; the path of each match is written to szLastPkgPath
 // (MAX_PATH_LEN, may be null), which thus holds the last one and is left as it was when
 // nothing matches.

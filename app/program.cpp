@@ -26,20 +26,25 @@ static const unsigned IDLE_PASS_SLEEP_MS = 50;
 // trace), problems on standard error.
 static int AnswerInfo(const stCommandLine& options,
                       const std::vector<platform::stArgument>& arguments) {
-  std::string fileProblem = CheckTraceFile(options);
-  if (fileProblem.empty()) fileProblem = CheckReportOption(options);
+  // As in an automatic run, the record is written whenever the report file can be, even when
+  // the trace's name is the problem.
+  const std::string traceProblem = CheckTraceFile(options);
+  const std::string reportProblem = CheckReportOption(options);
+  if (reportProblem.empty()) SetRunReportFile(options.reportFile);
+  BeginRunLog(options.com, true);
+  const std::string fileProblem = !traceProblem.empty() ? traceProblem : reportProblem;
   if (!fileProblem.empty()) {
-    ShowProgramText(std::string(), fileProblem);
+    ShowProgramText(std::string(), fileProblem, true);
+    LogOutput(fileProblem);
+    EndRunLog(EXIT_TRACE_FILE);
     return EXIT_TRACE_FILE;
   }
   StartTrace(options, FormatStartupLog(arguments));
-  SetRunReportFile(options.reportFile);
-  BeginRunLog(options.com, true);
   std::string text;
   std::string problem;
   const int status = RunInstrumentInfo(options, text, problem);
   trace.Report(text + problem);
-  ShowProgramText(text, problem);
+  ShowProgramText(text, problem, true);
   LogOutput(problem.empty() ? text : problem);
   EndRunLog(status);
   EndTrace(status);
@@ -85,8 +90,14 @@ eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, in
   const std::string fileProblem = !traceProblem.empty() ? traceProblem : reportProblem;
   if (!fileProblem.empty()) {
     WriteOutput(fileProblem);
+    // Where that line went nowhere the window says it in a box; an automatic run, which no one
+    // may be watching, writes it on standard error instead.
     if (!platform::HasStandardOutput()) {
-      platform::ShowNotice(fileProblem.c_str(), "Problem", platform::NOTICE_ERROR);
+      if (bAuto) {
+        ShowProgramText(std::string(), fileProblem, true);
+      } else {
+        platform::ShowNotice(fileProblem.c_str(), "Problem", platform::NOTICE_ERROR);
+      }
     }
     SetAutoExitStatus(EXIT_TRACE_FILE);
     return PROGRAM_AUTOMATIC;
@@ -122,8 +133,15 @@ eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, in
 int RunAutomaticMode(const stAutoLimits& limits) {
   path[0] = '\0';
   SetAutoLimits(limits);
+  bool bRecorded = false;
   for (;;) {
     if (AutoSequencerAtRest()) {
+      // The run is over: its record is written now, since with a console the program stays
+      // until the console is closed and may never reach EndProgram.
+      if (!bRecorded) {
+        EndRunLog(GetAutoExitStatus());
+        bRecorded = true;
+      }
       if (!bConsole) break;
       platform::SleepMs(IDLE_PASS_SLEEP_MS);
     }
@@ -133,7 +151,8 @@ int RunAutomaticMode(const stAutoLimits& limits) {
 }
 
 int EndProgram(int status) {
-  // The automatic run's record; in the window, an installation that the window's end cut short.
+  // In the window, an installation that the window's end cut short has its record written here;
+  // an automatic run's was written when it came to rest (RunAutomaticMode), so nothing is left.
   if (!bAuto) LogRunReason("cancelled");
   EndRunLog(status);
   WriteOutput("Exiting program ...");

@@ -24,7 +24,8 @@ enum eProgramMode : int {
 // gives PROGRAM_AUTOMATIC with the state left Idle: the loop ends at once with EXIT_TRACE_FILE.
 eProgramMode StartProgram(const std::vector<platform::stArgument>& arguments, int& answeredStatus);
 
-// The automatic mode's loop, with these time limits; returns its exit status.
+// The automatic mode's loop, with these time limits; returns its exit status. The run record is
+// written the first time the run is at rest (with "-CONSOLE" the loop goes on after that).
 int RunAutomaticMode(const stAutoLimits& limits);
 
 // The automatic mode's limits of this executable. halvex-installer always takes
@@ -32,7 +33,8 @@ int RunAutomaticMode(const stAutoLimits& limits);
 // definition (tests/program/).
 stAutoLimits GetProgramAutoLimits();
 
-// Writes "Exiting program ...", closes the trace and returns status.
+// Writes the run record if it is not written yet, "Exiting program ...", closes the trace and
+// returns status.
 int EndProgram(int status);
 
 #endif

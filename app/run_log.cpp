@@ -43,6 +43,7 @@ struct stRunLog {
   int64_t awayMs = 0;
   std::string szReason;                     // the run's first reason
   std::string szLastLine;                   // the last line that says something
+  std::string szReasonLine;                 // the line that gave the reason, if it was marked
   stRunInstrument afterVersions;            // the versions read after the return, if they were
   ePreflightReason refusal = PREFLIGHT_OK;  // a checked image that failed
 };
@@ -306,6 +307,11 @@ void LogOutput(const std::string& text) {
   }
 }
 
+void LogReasonLine(const std::string& line) {
+  if (!runLog.bOpen || !runLog.szReasonLine.empty()) return;
+  runLog.szReasonLine = line.substr(0, line.find_first_of("\r\n"));
+}
+
 bool EndRunLog(std::optional<int> exitStatus, const std::string& szMessage) {
   if (!runLog.bOpen) return true;
   EnterPhase(PHASE_NONE);
@@ -334,7 +340,11 @@ bool EndRunLog(std::optional<int> exitStatus, const std::string& szMessage) {
   if (record.szReason.empty()) {
     record.szReason = exitStatus ? ReasonOfStatus(*exitStatus) : ReasonOfWindowRun();
   }
-  record.szMessage = szMessage.empty() ? runLog.szLastLine : szMessage;
+  if (!szMessage.empty()) {
+    record.szMessage = szMessage;
+  } else {
+    record.szMessage = runLog.szReasonLine.empty() ? runLog.szLastLine : runLog.szReasonLine;
+  }
   runLog.bOpen = false;
   std::string szError;
   if (WriteRunRecord(record, reportFile, szError)) return true;

@@ -59,8 +59,13 @@ void LogRunReason(const char* szReason);
 // A text written on standard output: its last line that is not a step or progress line (those
 // begin with a blank) becomes the record's message.
 void LogOutput(const std::string& text);
+// The line that gave the run's reason, written after it (a version that differs, which "-ALL"
+// can follow with the line of an image that verified): the record's message instead of the
+// last line. The first one counts.
+void LogReasonLine(const std::string& line);
 
-// The run ends: the record is written (szMessage empty: the last line LogOutput kept). The
+// The run ends: the record is written (szMessage empty: the line LogReasonLine kept, else the
+// last line LogOutput kept). The
 // reason is the run's first one (a cut or failed transfer, a version that differs, a refused
 // image, LogRunReason), else the exit status's ("done", "no-connection", "time-limit", ...). A
 // record that cannot be written is a notice (Notify); false then. True without an open run.

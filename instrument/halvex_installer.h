@@ -56,7 +56,10 @@ constexpr unsigned STOP_DELAY = 2000;
 constexpr uint64_t MAX_TRANSFER_SIZE = 0xFFFFFFFFu;
 
 // Caption of the notices about damaged replies (outside console mode).
-constexpr const char* REPLY_NOTICE_CAPTION = "Reply from the instrument";
+constexpr const char* REPLY_NOTICE_CAPTION = "Damaged reply";
+
+// A fault in receiving a reply packet (halvex_packet.cpp has one of each kind).
+struct stReplyFault;
 
 constexpr int HANDSHAKE_BUFFER_LEN = 1024;
 
@@ -81,7 +84,8 @@ class cHalvexInstaller : private cNoCopy {
   // The characters of text without the terminating NUL.
   bool Send(const char* text);
   // Console mode reports reception faults as "ReadPacket : <fault>" lines on the standard
-  // streams; otherwise each is a notice (Notify) with REPLY_NOTICE_CAPTION.
+  // streams (and in the trace, as a notice); otherwise each is a notice (Notify) with
+  // REPLY_NOTICE_CAPTION, in words for the user.
   void SetConsole(bool on) { bConsoleOutput = on; }
 
   // Connection and commands.
@@ -156,7 +160,7 @@ class cHalvexInstaller : private cNoCopy {
   // packet went unanswered.
   bool PacketFailed();
   void CloseLocalFile();
-  void Report(const char* text, bool bToStandardError);
+  void Report(const stReplyFault& fault);
   void Answer(char byte);
   bool PortLost() const { return comm != nullptr && comm->IsLost(); }
   // True when an exchange may go on the line: the channel is asked to get a lost port back.

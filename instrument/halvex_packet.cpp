@@ -2,6 +2,7 @@
 // receiving and verifying a packet, and the reports of reception faults.
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "instrument/halvex_installer.h"
 #include "platform/clock.h"
@@ -48,6 +49,36 @@ uint32_t SignedSum(const char* data, int length) {
   }
   return sum;
 }
+
+}  // namespace
+
+// The console's fixed name of the fault, which a console line shows as "ReadPacket : <name>",
+// and the notice's words for the user.
+struct stReplyFault {
+  const char* szConsole;
+  const char* szNotice;
+  bool bToStandardError;  // the console line goes to standard error, not standard output
+};
+
+namespace {
+
+const stReplyFault REPLY_BAD_LENGTH = {
+    "length error",
+    "A reply from the instrument announced a length that no reply can have; it is asked for again.",
+    true};
+const stReplyFault REPLY_NO_CHECKSUM = {
+    "read error get checksum",
+    "A reply from the instrument broke off before its checksum; it is asked for again.", false};
+const stReplyFault REPLY_NO_DATA = {
+    "read error get data",
+    "A reply from the instrument broke off before all of its data; it is asked for again.", false};
+const stReplyFault REPLY_BAD_CHECKSUM = {
+    "checksum error",
+    "A reply from the instrument arrived with a wrong checksum; it is asked for again.", false};
+const stReplyFault REPLY_GIVEN_UP = {
+    "max attempts exceeded",
+    "The instrument's replies kept arriving damaged; the program stopped waiting for this one.",
+    false};
 
 }  // namespace
 
@@ -103,15 +134,15 @@ bool cHalvexInstaller::CheckHandshake() {
   return false;
 }
 
-void cHalvexInstaller::Report(const char* text, bool bToStandardError) {
+void cHalvexInstaller::Report(const stReplyFault& fault) {
   if (bConsoleOutput) {
-    FILE* stream = bToStandardError ? stderr : stdout;
-    std::fputs("ReadPacket : ", stream);
-    std::fputs(text, stream);
-    std::fputs("\r\n", stream);
+    const std::string line = std::string("ReadPacket : ") + fault.szConsole + "\r\n";
+    FILE* stream = fault.bToStandardError ? stderr : stdout;
+    std::fwrite(line.data(), 1, line.size(), stream);
     std::fflush(stream);
+    trace.Notice(line);
   } else {
-    Notify(text, REPLY_NOTICE_CAPTION, NOTICE_INFORMATION);
+    Notify(fault.szNotice, REPLY_NOTICE_CAPTION, NOTICE_INFORMATION);
   }
 }
 
@@ -127,7 +158,7 @@ bool cHalvexInstaller::ReadPacket(char* data, int* length) {
   for (;;) {
     // After a length or read error: give up once a whole run of them has come.
     if (errors >= MAX_READ_ERRORS) {
-      Report("max attempts exceeded", false);
+      Report(REPLY_GIVEN_UP);
       return false;
     }
     char field[4];
@@ -136,7 +167,7 @@ bool cHalvexInstaller::ReadPacket(char* data, int* length) {
     *length = ToSigned(GetLittleEndian(field));
     if (*length < 0 || *length > MAX_PACKET_LEN) {
       trace.PacketRefused(*length);
-      Report("length error", true);
+      Report(REPLY_BAD_LENGTH);
       comm->PurgeRx();
       Answer(NAK_CHAR);
       ++errors;
@@ -149,7 +180,7 @@ bool cHalvexInstaller::ReadPacket(char* data, int* length) {
     }
     if (!comm->ReadN(field, 4, PACKET_READ_TIMEOUT)) {
       if (PortLost()) return false;  // the packet went with the port; nothing to report
-      Report("read error get checksum", false);
+      Report(REPLY_NO_CHECKSUM);
       Answer(NAK_CHAR);
       ++errors;
       continue;
@@ -157,7 +188,7 @@ bool cHalvexInstaller::ReadPacket(char* data, int* length) {
     const uint32_t checksum = GetLittleEndian(field);
     if (!comm->ReadN(data, *length, PACKET_READ_TIMEOUT)) {
       if (PortLost()) return false;
-      Report("read error get data", false);
+      Report(REPLY_NO_DATA);
       Answer(NAK_CHAR);
       ++errors;
       continue;
@@ -170,10 +201,10 @@ bool cHalvexInstaller::ReadPacket(char* data, int* length) {
       Answer(ACK_CHAR);
       return true;
     }
-    Report("checksum error", false);
+    Report(REPLY_BAD_CHECKSUM);
     Answer(NAK_CHAR);
     if (++attempts > MAX_READ_ATTEMPTS) {
-      Report("max attempts exceeded", false);
+      Report(REPLY_GIVEN_UP);
       return false;
     }
   }

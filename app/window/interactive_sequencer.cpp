@@ -34,13 +34,11 @@ struct stWindowRun {
   int exitAttempts = 0;
   int statusBeforeLoss = 0;  // the stage's status when the port went away
   stPreflight mainCheck;     // the check the Install command made of the MAIN image
+  stPortWatch portWatch;     // whether the port is away, for the status bar
 };
 
 stWindowRun run;
 eInstallPackageState oldinstallPackageState = INSTALL_IDLE;
-
-// While the instrument restarts each pass only waits: Reconnect paces its own attempts.
-const unsigned RECONNECT_PASS_SLEEP_MS = 10;
 
 void EnableInstall(bool bEnable) {
   if (hDialog != nullptr) EnableWindow(GetDlgItem(hDialog, IDC_INSTALL), bEnable ? TRUE : FALSE);
@@ -153,7 +151,7 @@ void ShowCut(eTransferCut cut) {
 // is back the status of the stage returns. A run that ends meanwhile keeps what it shows.
 void WatchRunPort() {
   const eInstallPackageState state = installPackageState;
-  switch (WatchPort(state != INSTALL_IDLE && state != INSTALL_CONNECTING)) {
+  switch (WatchPort(run.portWatch, state != INSTALL_IDLE && state != INSTALL_CONNECTING)) {
     case PORT_LOST:
       run.statusBeforeLoss = GetStatusKey();
       SetStatus(IDS_STATUS_NO_CONNECTION);

@@ -61,11 +61,13 @@ TEST(FieldOptions, TheyAreLookedForAfterEveryEarlierOption) {
 }
 
 #ifdef _WIN32
-TEST(FieldOptions, WithoutStandardOutputTheTextGoesToAMessageBox) {
+TEST(FieldOptions, WithoutStandardOutputTheTextGoesToAMessageBoxUnlessNoOneMayBeWatching) {
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
   cNoticeRecorder notices;
   ShowProgramText("halvex-installer 2.1.0\n", "--version runs alone.\n");
+  // With -AUTO or -INFO: the streams, never a box that waits.
+  ShowProgramText("", "Trace file \"t\" is a folder!  Aborting ...\r\n", true);
   SetStdHandle(STD_OUTPUT_HANDLE, output);
   EXPECT_EQ(notices.Texts(),
             std::vector<std::string>{"halvex-installer 2.1.0\n\n--version runs alone.\n"});

@@ -100,21 +100,20 @@ TEST_F(AutoInstallTest, APackageThatFailsItsCheckNeverStartsTheInstaller) {
     std::string main;   // the package's MAIN image
     std::string extra;  // what follows its "files" section
     uint64_t size;      // the image's size; 0: there is none
-    bool bNamed;        // given with -PKG= (the scan skips a name outside files)
     std::string line;   // the refusal
   };
   std::vector<sCase> cases = {
-      {"missing", image, "", 0, false,
+      {"missing", image, "", 0,
        run->ImagePath(image) + " is missing: the package cannot be installed without it."},
-      {"checksum mismatch", image, zeros, 1000, false,
+      {"checksum mismatch", image, zeros, 1000,
        run->ImagePath(image) + " does not match the checksum in the package: the file is damaged "
                                "or not the one the package was made for."},
-      {"outside files", "../packages/VSR450_A.pkg", "", 0, true,
+      {"outside files", "../packages/VSR450_A.pkg", "", 0,
        run->PackagePath("VSR450_C.pkg") +
            " names the MAIN image \"../packages/VSR450_A.pkg\", which is not inside the files "
            "folder: the package cannot be installed."},
   };
-  cases.push_back({"over 4 GiB, sparse", image, "", 0x100000000ull, false,
+  cases.push_back({"over 4 GiB, sparse", image, "", 0x100000000ull,
                    run->ImagePath(image) + " holds 4294967296 bytes, more than the 4294967295 "
                                            "an installation can announce."});
   // The simulator heard the identification and the versions, nothing of the installer.
@@ -136,9 +135,7 @@ TEST_F(AutoInstallTest, APackageThatFailsItsCheckNeverStartsTheInstaller) {
       ASSERT_TRUE(ResizeFile(run->FolderPath("files/" + image), test.size));
     }
     run->AddPackage("VSR450_C.pkg", test.main, test.extra);  // the newest
-    std::vector<std::string> arguments = {"-AUTO", run->PortArgument()};
-    if (test.bNamed) arguments.push_back("-PKG=VSR450_C");
-    const stProcessResult result = run->Run(arguments);
+    const stProcessResult result = run->Run({"-AUTO", run->PortArgument()});
     ExpectEnd(result, " successfully ...\r\n" + test.line + "\r\nExiting program ...", 4);
   }
   expectUntouched();
@@ -206,12 +203,16 @@ TEST_F(AutoInstallTest, WithAConsoleTheProgramStaysAfterTheRunWithoutBurningAPro
   ASSERT_TRUE(run->StartSimulator(QuickInstrument()));
   // The run takes about 4 s (under Wine up to 9 s on a loaded machine); the program is stopped
   // well after that.
-  const stProcessResult result =
-      run->Run({"-AUTO", "-CONSOLE", run->PortArgument()}, {}, E2E_WINE ? 15000 : 9000);
+  const stProcessResult result = run->Run(
+      {"-AUTO", "-CONSOLE", run->PortArgument(), "-REPORT=run.json"}, {}, E2E_WINE ? 15000 : 9000);
   EXPECT_TRUE(result.bTimedOut) << "the program must still be running";
   EXPECT_TRUE(result.out.size() > 6 && result.out.substr(result.out.size() - 6) == " Done!")
       << result.out;
   EXPECT_EQ(run->StoredBytes(NEWEST), run->ImageBytes(NEWEST));
+  // The record is written when the run is over, not when the program ends.
+  const std::string record = ReadWholeFile(run->FolderPath("run.json"));
+  EXPECT_NE(record.find("\"exit_status\": 0,"), std::string::npos) << record;
+  EXPECT_NE(record.find("\"reason\": \"done\","), std::string::npos) << record;
   // Busy waiting would show as seconds of processor time; idle passes sleep.
   EXPECT_LT(result.cpuMs, 1500) << "processor time of the whole run";
 }
@@ -298,7 +299,7 @@ TEST_F(AutoInstallTest, AnImageThatShrinksDuringTheTransferEndsAsFailed) {
                             "The transfer was cut short: the instrument may still be in its "
                             "installer with an incomplete image.  Switch the instrument off and "
                             "on: waiting up to 3 s for it to answer ...\r\n"
-                            " Getting next file ...\r\n Rebooting instrument ...\r\n"),
+                            " Reconnecting ...\r\n"),
             std::string::npos)
       << result.out;
   EXPECT_NE(result.out.find("Aborting ...\r\n Installation failed!\r\nExiting program ..."),
@@ -475,7 +476,9 @@ TEST_F(AutoInstallTest, ADamagedReplyIsALineOnStandardErrorAndNeverAWindowThatWa
   const stProcessResult result = run->Run({"-AUTO", run->PortArgument()}, environment, 60000);
   ASSERT_FALSE(result.bTimedOut) << "the run waited for a user";
   ExpectInstalled(result, NEWEST);
-  const std::string line = "Reply from the instrument: checksum error\r\n";
+  const std::string line =
+      "Damaged reply: A reply from the instrument arrived with a wrong checksum; it is asked for "
+      "again.\r\n";
   if (E2E_WINE) {
     EXPECT_NE(result.err.find(line), std::string::npos) << result.err;
   } else {

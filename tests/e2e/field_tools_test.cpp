@@ -257,15 +257,18 @@ TEST_F(FieldToolsTest, ListShowsTheStoreAndWhatAutomaticRunsTakeWithoutOpeningAP
   run->AddImage("main_030100.bin", "abc");
   run->AddPackage("VSR900_B.pkg", "main_030100.bin",
                   "gpib=gpib_010000.bin\r\n[sha256]\r\nmain=" + std::string(64, 'F') + "\r\n");
+  run->AddPackage("VSR700_A.pkg", "../main_010000.bin");
   stProcessResult result = run->Run({"-LIST"});
   EXPECT_EQ(result.out,
             "VSR450_B.pkg: MAIN main_020105.bin 2.1.5 (20000 bytes)\n"
             "VSR450_C.pkg: MAIN main_020105.bin 2.1.5 (20000 bytes, sha256 matches)\n"
+            "VSR700_A.pkg: MAIN ../main_010000.bin 1.0.0 (outside files)\n"
             "VSR900_A.pkg: MAIN main_030000.bin 3.0.0 (missing)\n"
             "VSR900_B.pkg: MAIN main_030100.bin 3.1.0 (3 bytes, sha256 differs), GPIB "
             "gpib_010000.bin 1.0.0 (missing)\n"
             "An automatic run takes, for the model:\n"
             "  VSR450: VSR450_C.pkg\n"
+            "  VSR700: VSR700_A.pkg (refused: MAIN image outside files)\n"
             "  VSR900: VSR900_B.pkg (refused: MAIN image 3 bytes, sha256 differs)\n");
   EXPECT_EQ(result.exitStatus, 0) << result.err;
 

@@ -153,6 +153,23 @@ TEST_F(RunReportTest, AReportFileThatCannotBeWrittenIsRefusedBeforeAnythingHappe
   EXPECT_TRUE(run->Simulator().GetRecords().GetCommands().empty());
 }
 
+TEST_F(RunReportTest, RefusalsBeforeTheConnectionWriteTheirRecordToo) {
+  ASSERT_TRUE(run->StartSimulator(QuickInstrument()));
+  // -LIST runs alone: the record says what was not acted on, in place of an earlier one.
+  json record = RunWithReport({"-LIST", run->PortArgument()});
+  EXPECT_EQ(result.exitStatus, 8);
+  EXPECT_EQ(record["reason"], "options-conflict");
+  EXPECT_EQ(record["message"], "-LIST runs alone; not acted on: " + run->PortArgument() +
+                                   " -REPORT=run.json. Nothing was installed.");
+  EXPECT_TRUE(record["instrument_before"].is_null());
+  // -INFO with a trace that cannot be written, as an automatic run.
+  record = RunWithReport({"-INFO", run->PortArgument(), "-TRACE=nowhere/t.txt"});
+  EXPECT_EQ(result.exitStatus, 7);
+  EXPECT_EQ(record["reason"], "trace-file");
+  EXPECT_NE(record["message"].get<std::string>().find("nowhere"), std::string::npos);
+  EXPECT_TRUE(run->Simulator().GetRecords().GetCommands().empty());
+}
+
 #endif
 
 }  // namespace

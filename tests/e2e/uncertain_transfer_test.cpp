@@ -99,6 +99,7 @@ TEST_F(UncertainTransferTest, AnAnswerLostInEveryPassEndsAfterTheThirdAsACutWith
       << result.out;
   EXPECT_NE(result.out.find("Aborting ...\r\n Installation failed!\r\n"), std::string::npos)
       << result.out;
+  EXPECT_EQ(result.out.find(" Rebooting instrument ..."), std::string::npos) << result.out;
   const sim::cSimRecorder& records = run->Simulator().GetRecords();
   EXPECT_EQ(records.GetFiles().size(), 3u) << "at most three passes";
   // (The reconnection handshake then meets the installer, which refuses it as packets.)

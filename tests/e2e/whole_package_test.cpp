@@ -175,6 +175,27 @@ TEST_F(WholePackageTest, AnImageCutShortEndsTheSending) {
       << result.out;
 }
 
+// The version lines keep the order the images were sent in; the record's message is the line
+// that failed the run, though one that verified follows it.
+TEST_F(WholePackageTest, TheRecordsMessageIsTheVersionThatDiffersNotTheLastLine) {
+  AddPackage("gpib=" + GPIB + "\r\nfpga=" + FPGA + "\r\n");
+  sim::sSimFaults faults;
+  faults.replies["VERSIONS?"] = "MAIN:2.1.5,GPIB:1.0.0,FPGA:3.2.1";
+  ASSERT_TRUE(StartSimulator(faults));
+  const stProcessResult result = RunAll();
+  EXPECT_EQ(result.exitStatus, 6) << result.out << result.err;
+  const std::string differs =
+      "The instrument reports GPIB version 1.0.0, not 1.2.3 of " + GPIB + "!";
+  EXPECT_NE(result.out.find(differs + "\r\nVerified: the instrument runs MAIN version 2.1.5"),
+            std::string::npos)
+      << result.out;
+  const nlohmann::json record =
+      nlohmann::json::parse(ReadWholeFile(run->FolderPath("run.json")), nullptr, false);
+  ASSERT_FALSE(record.is_discarded());
+  EXPECT_EQ(record["reason"], "version-mismatch");
+  EXPECT_EQ(record["message"], differs);
+}
+
 // Every image the package names is checked before "INSTALL": one that fails keeps the installer
 // from starting, and its line names it.
 TEST_F(WholePackageTest, ARefusedGpibImageStopsTheRunBeforeInstall) {

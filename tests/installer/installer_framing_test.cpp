@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "tests/installer/pty_fixture.h"
+#include "util/trace.h"
 
 namespace {
 
@@ -24,6 +25,14 @@ std::string Hex(const std::string& bytes) {
 }
 
 using FramingTest = PtyInstallerTest;
+
+// The notices of the faults in a reply, in the words the user reads.
+const std::string BAD_CHECKSUM =
+    "A reply from the instrument arrived with a wrong checksum; it is asked for again.";
+const std::string BAD_LENGTH =
+    "A reply from the instrument announced a length that no reply can have; it is asked for again.";
+const std::string GIVEN_UP =
+    "The instrument's replies kept arriving damaged; the program stopped waiting for this one.";
 
 // Runs one ReadPacket on another thread, so the test can play the far end meanwhile.
 struct sReception {
@@ -141,7 +150,7 @@ TEST_F(FramingTest, ReceptionAcceptsLengthsUpToTheLimitAndPurgesAfterLengthError
     EXPECT_EQ(reception.data, "after");
   }
   EXPECT_EQ(peer.ReceivedAtLeast(5), "ANANA");
-  EXPECT_EQ(notices.Texts(), (std::vector<std::string>{"length error", "length error"}));
+  EXPECT_EQ(notices.Texts(), (std::vector<std::string>{BAD_LENGTH, BAD_LENGTH}));
 }
 
 TEST_F(FramingTest, SixteenChecksumFailuresAreToleratedTheSeventeenthEndsTheReception) {
@@ -154,7 +163,7 @@ TEST_F(FramingTest, SixteenChecksumFailuresAreToleratedTheSeventeenthEndsTheRece
   EXPECT_TRUE(reception.bResult);
   EXPECT_EQ(reception.data, "good");
   EXPECT_EQ(peer.ReceivedAtLeast(17), std::string(16, 'N') + "A");
-  EXPECT_EQ(notices.Texts(), std::vector<std::string>(16, "checksum error"));
+  EXPECT_EQ(notices.Texts(), std::vector<std::string>(16, BAD_CHECKSUM));
 
   // The count starts again with each reception; the seventeenth failure ends it, and what
   // follows on the line is left for the next one (checksum errors do not purge).
@@ -165,8 +174,8 @@ TEST_F(FramingTest, SixteenChecksumFailuresAreToleratedTheSeventeenthEndsTheRece
   EXPECT_TRUE(reception.bResult);
   EXPECT_EQ(reception.data, "next");
   EXPECT_EQ(peer.ReceivedAtLeast(35), std::string(16, 'N') + "A" + std::string(17, 'N') + "A");
-  std::vector<std::string> expected(33, "checksum error");
-  expected.push_back("max attempts exceeded");
+  std::vector<std::string> expected(33, BAD_CHECKSUM);
+  expected.push_back(GIVEN_UP);
   EXPECT_EQ(notices.Texts(), expected);
 }
 
@@ -195,7 +204,7 @@ TEST_F(FramingTest, SignedAndUnsignedChecksumsAreBothAccepted) {
     EXPECT_EQ(reception.data, i < 2 ? data : std::string("text"));
   }
   EXPECT_EQ(peer.ReceivedAtLeast(4), "AANA");
-  EXPECT_EQ(notices.Texts(), std::vector<std::string>{"checksum error"});
+  EXPECT_EQ(notices.Texts(), std::vector<std::string>{BAD_CHECKSUM});
 }
 
 TEST_F(FramingTest, SilenceEndsTheReceptionQuietlyAndAnEmptyPacketIsAcknowledged) {
@@ -229,7 +238,10 @@ TEST_F(FramingTest, FieldsThatDoNotArriveAreRefusedAndTheReceptionGoesOn) {
 
   EXPECT_EQ(peer.ReceivedAtLeast(4), "NANA");
   EXPECT_EQ(notices.Texts(),
-            (std::vector<std::string>{"read error get checksum", "read error get data"}));
+            (std::vector<std::string>{
+                "A reply from the instrument broke off before its checksum; it is asked for again.",
+                "A reply from the instrument broke off before all of its data; it is asked for "
+                "again."}));
 }
 
 TEST_F(FramingTest, ALineThatKeepsSendingGarbageDoesNotHoldTheReception) {
@@ -245,8 +257,8 @@ TEST_F(FramingTest, ALineThatKeepsSendingGarbageDoesNotHoldTheReception) {
   const double seconds = SecondsOf([&] { EXPECT_FALSE(installer->ReadPacket(buffer, &length)); });
   EXPECT_LT(seconds, 30.0);
   EXPECT_EQ(peer.ReceivedAtLeast(MAX_READ_ERRORS), std::string(MAX_READ_ERRORS, 'N'));
-  std::vector<std::string> expected(MAX_READ_ERRORS, "length error");
-  expected.push_back("max attempts exceeded");
+  std::vector<std::string> expected(MAX_READ_ERRORS, BAD_LENGTH);
+  expected.push_back(GIVEN_UP);
   EXPECT_EQ(notices.Texts(), expected);
 }
 
@@ -255,13 +267,14 @@ TEST_F(FramingTest, ReportsGoToNoticesOrToTheConsoleStreams) {
   peer.Write(Packet("data", 1) + Packet("data"));
   EXPECT_TRUE(ReadAsync(*installer).get().bResult);
   ASSERT_EQ(notices.Notices().size(), 1u);
-  EXPECT_EQ(notices.Notices()[0].text, "checksum error");
-  EXPECT_EQ(notices.Notices()[0].caption, "Reply from the instrument");
+  EXPECT_EQ(notices.Notices()[0].text, BAD_CHECKSUM);
+  EXPECT_EQ(notices.Notices()[0].caption, "Damaged reply");
   EXPECT_EQ(notices.Notices()[0].icon, platform::NOTICE_INFORMATION);
 
   installer->SetConsole(true);
   std::string bad17;
   for (int i = 0; i < 17; ++i) bad17 += Packet("data", 1);
+  ASSERT_TRUE(trace.Open(scratch.PathOf("trace.txt"), "console"));
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   auto reception = ReadAsync(*installer);
@@ -277,6 +290,16 @@ TEST_F(FramingTest, ReportsGoToNoticesOrToTheConsoleStreams) {
   EXPECT_EQ(out, expected);
   EXPECT_EQ(err, "ReadPacket : length error\r\n");
   EXPECT_EQ(notices.Notices().size(), 1u);
+  // The console's lines are the trace's notices, as any notice is.
+  trace.Close("");
+  const std::string traced = ReadWholeFile(scratch.PathOf("trace.txt"));
+  size_t count = 0;
+  for (size_t at = traced.find("NOTICE  \"ReadPacket : "); at != std::string::npos;
+       at = traced.find("NOTICE  \"ReadPacket : ", at + 1)) {
+    count++;
+  }
+  EXPECT_EQ(count, 19u) << traced;
+  EXPECT_NE(traced.find("NOTICE  \"ReadPacket : length error\\r\\n\""), std::string::npos);
 }
 
 #endif

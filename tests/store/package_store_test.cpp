@@ -192,7 +192,7 @@ TEST_F(cPackageStoreTest, TheModelIsNeverASearchPattern) {
   EXPECT_EQ(Names{"VSR450_A.pkg"}, Scan({true, "VSR450_", "1.0.0"}));
 }
 
-TEST_F(cPackageStoreTest, UnsafeImageNamesCountAsMissing) {
+TEST_F(cPackageStoreTest, UnsafeImageNamesReadAsMissingButKeepTheirPackagesPlace) {
   WritePackage("a_absolute.pkg", "/etc/main_010000.bin");
   WritePackage("b_backslash.pkg", "\\main_010000.bin");
   WritePackage("c_drive.pkg", "C:main_010000.bin");
@@ -200,7 +200,13 @@ TEST_F(cPackageStoreTest, UnsafeImageNamesCountAsMissing) {
   WritePackage("e_deep.pkg", "sub\\..\\..\\main_010000.bin", "../gpib_010000.bin",
                "fpga_010000.bin");
   WritePackage("f_sub.pkg", "sub/main_010000.bin");
-  EXPECT_EQ(Names{"f_sub.pkg"}, Scan(NOT_CONNECTED));
+  // The scan keeps them, so that the newest is refused by its check, not passed over for an
+  // older one.
+  EXPECT_EQ((Names{"a_absolute.pkg", "b_backslash.pkg", "c_drive.pkg", "d_up.pkg", "e_deep.pkg",
+                   "f_sub.pkg"}),
+            Scan(NOT_CONNECTED));
+  EXPECT_EQ(PackagePath("f_sub.pkg"), szLastPkgPath);
+  EXPECT_EQ(Names{"d_up.pkg"}, Scan({true, "d_", "1.0.0"}));
 
   char szVersions[FILE_TYPE_MAX][MAX_VERSION_TEXT];
   ReadPackageVersions("", "e_deep.pkg", szVersions);
