@@ -240,8 +240,9 @@ bool cNetworkChannel::SetUpLine() {
     const std::string raw = "socket://" + szName.substr(std::strlen("rfc2217://"));
     openFailure = "the server did not accept " + speed +
                   ": it refuses the com port option (RFC 2217). Enable RFC 2217 on the server "
-                  "(ser2net: accepter telnet(rfc2217),tcp,...), or set its line to " +
-                  GetBaudString(baud) + " bit/s and use " + raw + ".";
+                  "(ser2net: accepter telnet(rfc2217),tcp,...), or set its line to 115200 "
+                  "bit/s and use " +
+                  raw + " with -BAUD=115200.";
     return false;
   }
   if (codec.Ours(OPTION_BINARY) != TELNET_OPTION_ON ||

@@ -154,8 +154,8 @@ TEST_F(Ser2net, AServerThatCannotSetTheLineIsToldClearly) {
             Name("rfc2217://") +
                 ": the server did not accept the speed 57600: it refuses the com port option (RFC "
                 "2217). Enable RFC 2217 on the server (ser2net: accepter telnet(rfc2217),tcp,...), "
-                "or set its line to 57600 bit/s and use " +
-                Name("socket://") + ".");
+                "or set its line to 115200 bit/s and use " +
+                Name("socket://") + " with -BAUD=115200.");
   EXPECT_EQ(channel.GetErrorString(), "Could not set up the line:" + Name("rfc2217://"));
 
   // A plain TCP port does not negotiate at all.
