@@ -26,14 +26,17 @@ class DeviceServerTest : public cOneImageTest {
  protected:
   DeviceServerTest() : cOneImageTest(IMAGE, IMAGE_SIZE, 19) {}
 
-  // The simulator at commandBaud (paced at lineRate), ser2net serving its line.
+  // The simulator at commandBaud (paced at lineRate), ser2net serving its line. An rfc2217
+  // accepter opens the line at 9600, a speed no connection asks for: every speed the simulator
+  // sees was set by the program. The others keep the line at commandBaud.
   bool Start(eSer2netAccepter accepter, uint32_t commandBaud, uint32_t lineRate = 0,
              int installerStartMs = 200) {
     sim::sSimOptions options = QuickInstrument();
     options.installerStartMs = installerStartMs;
     options.interpreterBaud = commandBaud;
     options.lineRate = lineRate;
-    return run->StartSimulator(options) && server.Start(run->LinePath(), accepter, commandBaud);
+    const uint32_t configured = accepter == SER2NET_RFC2217 ? 9600 : commandBaud;
+    return run->StartSimulator(options) && server.Start(run->LinePath(), accepter, configured);
   }
 
   std::string Port(const char* scheme) const {
@@ -68,8 +71,8 @@ class DeviceServerTest : public cOneImageTest {
   cSer2net server;
 };
 
-// The line is set at the command rate (not ser2net's configured one), at 115200 for the
-// installer and at the command rate again for the instrument's return.
+// The line is set at the command rate (ser2net opens it at 9600), at 115200 for the installer
+// and at the command rate again for the instrument's return.
 TEST_F(DeviceServerTest, Rfc2217InstallsAtEachRateTheConnectionsAskFor) {
   ASSERT_TRUE(Start(SER2NET_RFC2217, 19200));
   const std::string port = Port("rfc2217://");
