@@ -92,6 +92,13 @@ class cComm {
   // otherwise a sleep of at most PORT_WAIT_SLICE_MS. An attempt that fails takes the port as
   // lost. True when the port is open.
   virtual bool Recover() { return IsConnected(); }
+  // The last attempt to open the port reached it (the device, or the device server), and it
+  // refused the line settings (the speed, the character format, the flow control): the port is
+  // there, and opening it the same way would fail the same way. Its owner need not wait for
+  // it: an Initialize that was refused leaves the port closed, not lost. (A quiet attempt of
+  // the wait for a lost port that is refused still counts as a failed attempt.) False again
+  // once the port opens.
+  virtual bool SettingsRefused() const { return false; }
 };
 
 #endif

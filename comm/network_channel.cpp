@@ -37,6 +37,7 @@ cNetworkChannel::cNetworkChannel()
       ctLineFree(0),
       bQuestionUnanswered(false),
       bPurgeUnanswered(false),
+      bSettingsRefused(false),
       receivedAt(0),
       chunk(RECEIVE_CHUNK) {}
 
@@ -112,6 +113,7 @@ bool cNetworkChannel::Open(bool bShowError, int connectTimeoutMs) {
   bUnflushed = false;
   bQuestionUnanswered = false;
   bPurgeUnanswered = false;
+  bSettingsRefused = false;
   switch (platform::StartSockets()) {
     case platform::SOCKETS_STARTED:
       break;
@@ -243,6 +245,7 @@ bool cNetworkChannel::SetUpLine() {
                   "(ser2net: accepter telnet(rfc2217),tcp,...), or set its line to 115200 "
                   "bit/s and use " +
                   raw + " with -BAUD=115200.";
+    bSettingsRefused = true;
     return false;
   }
   if (codec.Ours(OPTION_BINARY) != TELNET_OPTION_ON ||
@@ -250,6 +253,7 @@ bool cNetworkChannel::SetUpLine() {
     openFailure =
         "the server refused binary transmission (telnet BINARY), which the packets of the "
         "installer need.";
+    bSettingsRefused = true;
     return false;
   }
 
@@ -302,6 +306,7 @@ bool cNetworkChannel::SetUpLine() {
               (setting.command == COM_SET_BAUDRATE ? std::to_string(reply.value)
                                                    : "value " + std::to_string(reply.value)) +
               ").";
+          bSettingsRefused = true;
           return false;
         }
         bConfirmed = true;
@@ -317,6 +322,7 @@ bool cNetworkChannel::SetUpLine() {
     if (left <= 0) {
       openFailure = "the server did not accept " + settings[firstMissing].szWhat +
                     " (no confirmation within " + Seconds(NETWORK_SETTINGS_TIMEOUT_MS) + ").";
+      bSettingsRefused = true;
       return false;
     }
     if (Take(static_cast<int>(left)) < 0) {

@@ -98,11 +98,17 @@ class cNetworkChannel : public cNetworkClient, private cPortReader {
   bool IsLost() const override { return portWait.IsLost(); }
   bool MarkLost() override;
   bool Recover() override;
+  // The server was reached and refused the com port option, binary transmission or a line
+  // setting, or did not confirm a setting in time. A server that closed the connection, or did
+  // not negotiate at all, refused nothing.
+  bool SettingsRefused() const override { return bSettingsRefused; }
 
  private:
   bool Open(bool bShowError, int connectTimeoutMs);
   // Opens it again with the last settings, quietly; one that does not open counts as lost.
   bool Reopen();
+  // On failure openFailure holds the reason, and bSettingsRefused is set when the server
+  // refused.
   bool SetUpLine();
   bool OpenFailed(const std::string& reason, const char* szError, bool bShowError);
   void SetError(const char* format) override;
@@ -134,6 +140,7 @@ class cNetworkChannel : public cNetworkClient, private cPortReader {
   int64_t ctLineFree;        // when the server's line will have sent everything written
   bool bQuestionUnanswered;  // the server did not answer Flush's question once
   bool bPurgeUnanswered;     // the server did not confirm PURGE-DATA once: it is not waited for
+  bool bSettingsRefused;
   std::string openFailure;
   std::string tracedFailure;  // the last open failure in the trace
   std::string address;        // numeric address connected to

@@ -12,7 +12,8 @@ cSerial::cSerial()
       protocol(PROTOCOL_PLAIN),
       bErrorOccurred(false),
       szErrorString{0},
-      bConnected(false) {}
+      bConnected(false),
+      bSettingsRefused(false) {}
 
 cSerial::~cSerial() {
   Disconnect();
@@ -70,6 +71,7 @@ bool cSerial::Initialize(ePort newPort, eBaud newBaud, char newAddress, eProtoco
     trace.PortClosed(szComport[port]);
   }
   bConnected = false;
+  bSettingsRefused = false;
   if (newPort < 0 || newPort > MAX_PORT) {
     // Never index the name table with it; the error names the number instead.
     bErrorOccurred = true;
@@ -84,6 +86,7 @@ bool cSerial::Initialize(ePort newPort, eBaud newBaud, char newAddress, eProtoco
   // A port whose settings do not take is no open port either: the same report, with the
   // system's reason.
   if (!device.Open(port) || !device.Configure(GetBaudRate(baud))) {
+    bSettingsRefused = device.SettingsRefused();
     device.Close();
     ReportOpenFailure(bShowError);
     return false;

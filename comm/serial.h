@@ -56,6 +56,8 @@ class cSerial : public cComm, private cPortReader, private cNoCopy {
   bool IsLost() const override { return portWait.IsLost(); }
   bool MarkLost() override;
   bool Recover() override;
+  // The device refused the settings (platform::cSerialDevice::SettingsRefused).
+  bool SettingsRefused() const override { return bSettingsRefused; }
 
  private:
   int ReadSome(char* dest, int n) override;
@@ -79,6 +81,7 @@ class cSerial : public cComm, private cPortReader, private cNoCopy {
   bool bErrorOccurred;
   char szErrorString[MAX_ERROR_LEN];
   bool bConnected;
+  bool bSettingsRefused;
   cPortWait portWait;
   std::string szTracedFailure;  // the last open failure in the trace
 };

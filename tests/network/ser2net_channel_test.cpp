@@ -161,6 +161,7 @@ TEST_F(Ser2net, AServerThatCannotSetTheLineIsToldClearly) {
                 "or set its line to 115200 bit/s and use " +
                 Name("socket://") + " with -BAUD=115200.");
   EXPECT_EQ(channel.GetErrorString(), "Could not set up the line:" + Name("rfc2217://"));
+  EXPECT_TRUE(channel.SettingsRefused());
 
   // A plain TCP port does not negotiate at all.
   ASSERT_TRUE(server.Start(sim.GetPath(), SER2NET_RAW));
@@ -170,6 +171,7 @@ TEST_F(Ser2net, AServerThatCannotSetTheLineIsToldClearly) {
                 ": no answer to the telnet negotiation within 3 s: no RFC 2217 server listens "
                 "there (a plain TCP port is " +
                 Name("socket://") + ").");
+  EXPECT_FALSE(channel.SettingsRefused()) << "it refused nothing";
 
   server.Stop();
   EXPECT_FALSE(channel.Initialize("127.0.0.1", server.Port(), NETWORK_RFC2217, BAUD_57600, false));
@@ -178,6 +180,7 @@ TEST_F(Ser2net, AServerThatCannotSetTheLineIsToldClearly) {
             0u);
   EXPECT_EQ(channel.GetErrorString(),
             "Could not connect to server:127.0.0.1 port:" + std::to_string(server.Port()));
+  EXPECT_FALSE(channel.SettingsRefused());
 }
 
 // What the instrument connection's network port leads to: the address reached, else its name.
