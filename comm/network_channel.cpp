@@ -86,6 +86,7 @@ bool cNetworkChannel::Initialize(const stNetworkPort& newPort, eBaud newBaud, bo
   port = newPort;
   szName = FormatNetworkPort(port);
   address.clear();
+  knownAddresses.clear();
   baud = newBaud;
   return Open(bShowError, NETWORK_CONNECT_TIMEOUT_MS);
 }
@@ -128,7 +129,7 @@ bool cNetworkChannel::Open(bool bShowError, int connectTimeoutMs) {
 
   std::string systemText;
   const platform::eConnectResult result =
-      sock.ConnectTo(port.host.c_str(), port.port, connectTimeoutMs, systemText);
+      sock.ConnectTo(port.host.c_str(), port.port, connectTimeoutMs, systemText, &knownAddresses);
   if (result != platform::CONNECT_DONE) {
     platform::CleanupSockets();
     char szError[MAX_NET_ERROR_LEN];

@@ -94,7 +94,8 @@ class cNetworkChannel : public cNetworkClient, private cPortReader {
   const std::string& GetAddress() const { return address; }
 
   // Lost-port operations, as the serial channel's (cComm). A quiet attempt to open the
-  // connection again waits NETWORK_REOPEN_CONNECT_TIMEOUT_MS at most for the server.
+  // connection again waits NETWORK_REOPEN_CONNECT_TIMEOUT_MS at most for the server, at the
+  // addresses the first opening resolved (no name lookup).
   bool IsLost() const override { return portWait.IsLost(); }
   bool MarkLost() override;
   bool Recover() override;
@@ -144,6 +145,9 @@ class cNetworkChannel : public cNetworkClient, private cPortReader {
   std::string openFailure;
   std::string tracedFailure;  // the last open failure in the trace
   std::string address;        // numeric address connected to
+  // The addresses the name resolved to at the first opening after Initialize: every later
+  // opening (a quiet one above all) connects to them without asking the name server again.
+  platform::tSocketAddresses knownAddresses;
   cTelnetCodec codec;
   std::string received;  // line data not yet read, from receivedAt on
   size_t receivedAt;
