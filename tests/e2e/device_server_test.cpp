@@ -212,6 +212,12 @@ TEST_F(DeviceServerTest, SocketNeedsTheInstallersSpeedThroughout) {
   const stProcessResult result = run->Run({"-AUTO", "-PORT=" + port, "-BAUD=115200"});
   ExpectInstalled(result);
   EXPECT_EQ(Count(result.out, line + ".\r\n"), 1u) << result.out;
+
+  // -INFO says it too, on standard error: its standard output holds the items alone.
+  const stProcessResult info = run->Run({"-INFO", "-PORT=" + port, "-BAUD=115200"});
+  EXPECT_EQ(info.exitStatus, 0) << info.err;
+  EXPECT_EQ(info.err, line + ".\n");
+  EXPECT_EQ(info.out.find(line), std::string::npos) << info.out;
 }
 
 #endif
