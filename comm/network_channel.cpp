@@ -334,36 +334,19 @@ bool cNetworkChannel::SetUpLine() {
 }
 
 void cNetworkChannel::LoseConnection() {
-  Close();
-  DropReceived();
-  trace.PortLost(szName.c_str());
-  portWait.Lost();
+  LosePort();
   SetError("Error: connection lost:%s");
 }
 
-bool cNetworkChannel::MarkLost() {
-  if (port.host.empty()) return false;
-  if (bConnected) {
-    Close();
-    DropReceived();
-    trace.PortLost(szName.c_str());
-  }
-  portWait.Lost();
-  return true;
+void cNetworkChannel::CloseDeadPort() {
+  Close();
+  DropReceived();
+  trace.PortLost(szName.c_str());
 }
 
-bool cNetworkChannel::Reopen() {
-  if (bConnected) return true;
-  if (Open(false, NETWORK_REOPEN_CONNECT_TIMEOUT_MS)) return true;
-  MarkLost();
-  return false;
-}
-
-bool cNetworkChannel::Recover() {
-  if (bConnected) return true;
-  if (port.host.empty()) return false;
-  if (portWait.IsLost() && !portWait.AttemptDue()) return false;
-  return Reopen();
+bool cNetworkChannel::OpenPort(bool bShowError) {
+  return Open(bShowError,
+              bShowError ? NETWORK_CONNECT_TIMEOUT_MS : NETWORK_REOPEN_CONNECT_TIMEOUT_MS);
 }
 
 bool cNetworkChannel::Disconnect() {
@@ -399,11 +382,7 @@ bool cNetworkChannel::Reconnect() {
     SetClosedError();
     return false;
   }
-  // A connection known to be lost is tried quietly: its loss was reported when it began.
-  if (portWait.IsLost()) return Reopen();
-  if (Open(true, NETWORK_CONNECT_TIMEOUT_MS)) return true;
-  MarkLost();
-  return false;
+  return ReconnectPort();
 }
 
 bool cNetworkChannel::SendData(const char* data, int n) {

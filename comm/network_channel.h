@@ -96,9 +96,6 @@ class cNetworkChannel : public cNetworkClient, private cPortReader {
   // Lost-port operations, as the serial channel's (cComm). A quiet attempt to open the
   // connection again waits NETWORK_REOPEN_CONNECT_TIMEOUT_MS at most for the server, at the
   // addresses the first opening resolved (no name lookup).
-  bool IsLost() const override { return portWait.IsLost(); }
-  bool MarkLost() override;
-  bool Recover() override;
   // The server was reached and refused the com port option, binary transmission or a line
   // setting, or did not confirm a setting in time. A server that closed the connection, or did
   // not negotiate at all, refused nothing.
@@ -106,8 +103,11 @@ class cNetworkChannel : public cNetworkClient, private cPortReader {
 
  private:
   bool Open(bool bShowError, int connectTimeoutMs);
-  // Opens it again with the last settings, quietly; one that does not open counts as lost.
-  bool Reopen();
+  // The lost-port parts (cComm): a port given, Open with the last settings (a quiet attempt
+  // with the shorter time limit), and the dead connection closed.
+  bool HasPort() const override { return !port.host.empty(); }
+  bool OpenPort(bool bShowError) override;
+  void CloseDeadPort() override;
   // On failure openFailure holds the reason, and bSettingsRefused is set when the server
   // refused.
   bool SetUpLine();
@@ -136,7 +136,6 @@ class cNetworkChannel : public cNetworkClient, private cPortReader {
   stNetworkPort port;
   std::string szName;
   eBaud baud;
-  cPortWait portWait;
   bool bUnflushed;           // written since the last Flush
   int64_t ctLineFree;        // when the server's line will have sent everything written
   bool bQuestionUnanswered;  // the server did not answer Flush's question once
