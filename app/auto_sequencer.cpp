@@ -146,6 +146,22 @@ void GettingPackage() {
   }
 }
 
+// The instrument connection cannot work at all: the instrument may be there, yet cannot be
+// reached. The run's status says so unless a worse one was already set.
+void NoConnection() {
+  if (EXIT_NO_CONNECTION > run.exitStatus) run.exitStatus = EXIT_NO_CONNECTION;
+}
+
+// The installer's port refused its settings right after "INSTALL": the run ends now.
+void InstallerPortRefused() {
+  WriteOutput("Unable to connect to " + GetPortText(chosen_com_settings) +
+              " baud 115200 for the installer!  Aborting ...\r\n" +
+              DescribeRefusedInstallerPort("\r\n") + "\r\n Installation failed!\r\n");
+  run.bFailed = true;
+  NoConnection();
+  installPackageState = INSTALL_IDLE;
+}
+
 void GettingFile() {
   const char* szFormat = "Using file as specified : %s\r\n";
   if (!chosen_pkg_settings.bFound) {
@@ -315,6 +331,16 @@ void Reconnecting() {
   if (instrument.Reconnect()) {
     if (!run.bFailed) CheckVersions();
     installPackageState = INSTALL_IDLE;
+  } else if (instrument.IsPortRefused()) {
+    // A port (a device server) that now refuses the command speed would refuse it until the
+    // time limit: the instrument cannot be checked, and the run ends as when it did not come
+    // back, with the reason.
+    WriteOutput("Unable to connect to " + GetPortText(chosen_com_settings) + " baud " +
+                GetBaudString(chosen_com_settings.baud) + "!  Aborting ...\r\n" +
+                instrument.GetOpenFailure() + "\r\n");
+    run.bInstrumentBack = false;
+    NoConnection();
+    installPackageState = INSTALL_IDLE;
   } else if (platform::GetMonotonicMs() - run.ctStateStart > limits.instrumentReturnMs) {
     run.bInstrumentBack = false;
     RunOutOfTime("the instrument did not come back", limits.instrumentReturnMs, INSTALL_IDLE);
@@ -360,6 +386,7 @@ bool UpdateAuto() {
       if (!bInstallerConnectedInProgress) {
         installer.Connect(GetChosenPort(chosen_com_settings), BAUD_115200);
         bInstallerConnectedInProgress = true;
+        if (installer.IsPortRefused()) InstallerPortRefused();
       } else if (installer.IsRunning()) {
         installPackageState = INSTALL_GETTING_FILE;
       } else {

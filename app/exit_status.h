@@ -22,7 +22,9 @@
       "-BAUD=115200), the package named with -PKG= not found, -LIST without a\n"                 \
       "packages folder (or window mode on Linux)")                                                \
   ROW(EXIT_NO_CONNECTION, 3,                                                                      \
-      "no connection: the instrument did not answer on the port (also -INFO)")                    \
+      "no connection: the instrument did not answer on the port (also -INFO), or\n"              \
+      "the port or its device server refused the line settings (the installer's\n"              \
+      "115200 bit/s, or the command speed at the return)")                                        \
   ROW(EXIT_INSTALL_FAILED, 4,                                                                     \
       "the package cannot be installed: none for the model, or its MAIN image\n"                \
       "(with -ALL any image it names) is missing, unreadable, too large, outside\n"              \

@@ -105,6 +105,12 @@ bool ExitInstallerStep(int& exitAttempts, bool bWaitForPort) {
   return true;
 }
 
+std::string DescribeRefusedInstallerPort(const char* szBreak) {
+  if (!installer.IsPortRefused()) return std::string();
+  return installer.GetOpenFailure() + std::string(szBreak) +
+         "The instrument may be waiting in its installer.  Switch the instrument off and on.";
+}
+
 ePortChange WatchPort(stPortWatch& watch, bool bRunning) {
   if (!bRunning) {
     watch.bLost = false;

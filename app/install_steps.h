@@ -73,6 +73,14 @@ struct stPortWatch {
   bool bLost = false;  // the port went away and has not come back yet
 };
 
+// Waiting for installer: the installer connection's port is there but refused the settings the
+// installer needs (a serial port that does not take 115200 bit/s, a device server that does not
+// set or confirm them). It would refuse them on every attempt, so the run does not wait for it.
+// What both front doors say then: the reason (the device or the server, and what it refused),
+// szBreak, and that the instrument, which was told to start its installer, must be switched off
+// and on. Empty when the installer's port was not refused.
+std::string DescribeRefusedInstallerPort(const char* szBreak);
+
 // Whether the installation's port went away or came back since the last call, as the two
 // connections' channels tell it. Called once per pass, after the pass's steps, while a run is
 // going on (bRunning); a call without a run forgets a loss.

@@ -23,7 +23,8 @@
 static const unsigned IDLE_PASS_SLEEP_MS = 50;
 
 // "-INFO": the items on standard output and nothing else there (the start-up log goes only to a
-// trace), problems on standard error.
+// trace), problems on standard error; there too, first, the note of a socket:// port about the
+// server's speed, which the automatic mode gives before it connects.
 static int AnswerInfo(const stCommandLine& options,
                       const std::vector<platform::stArgument>& arguments) {
   // As in an automatic run, the record is written whenever the report file can be, even when
@@ -43,8 +44,10 @@ static int AnswerInfo(const stCommandLine& options,
   std::string text;
   std::string problem;
   const int status = RunInstrumentInfo(options, text, problem);
-  trace.Report(text + problem);
-  ShowProgramText(text, problem, true);
+  const std::string note = GetFixedSpeedNote(options.com);
+  const std::string said = (note.empty() ? note : note + ".\n") + problem;
+  trace.Report(text + said);
+  ShowProgramText(text, said, true);
   LogOutput(problem.empty() ? text : problem);
   EndRunLog(status);
   EndTrace(status);

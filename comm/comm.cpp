@@ -22,6 +22,41 @@ unsigned GetBaudRate(eBaud baud) {
   return (baud >= 0 && baud <= MAX_BAUD) ? baudTable[baud].rate : 0;
 }
 
+bool cComm::MarkLost() {
+  if (!HasPort()) return false;
+  if (IsConnected()) CloseDeadPort();
+  portWait.Lost();
+  return true;
+}
+
+bool cComm::Recover() {
+  if (IsConnected()) return true;
+  if (!HasPort()) return false;
+  if (portWait.IsLost() && !portWait.AttemptDue()) return false;
+  return Reopen();
+}
+
+void cComm::LosePort() {
+  CloseDeadPort();
+  portWait.Lost();
+}
+
+bool cComm::Reopen() {
+  if (IsConnected()) return true;
+  if (OpenPort(false)) return true;
+  MarkLost();
+  return false;
+}
+
+bool cComm::ReconnectPort() {
+  if (IsConnected()) return true;
+  // A port known to be gone is tried quietly: its loss was reported when it began.
+  if (portWait.IsLost()) return Reopen();
+  if (OpenPort(true)) return true;
+  MarkLost();
+  return false;
+}
+
 char* cComm::ReadStripTerm() {
   char* szLine = Read();
   char* szCr = std::strchr(szLine, '\r');

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "comm/port_wait.h"
+
 // Serial port number n designates COMn; 0 names no real port.
 enum ePort : int {
   PORT_NONE = 0,
@@ -59,8 +61,12 @@ inline bool IsValidPort(int port) {
 // "Error: device lost:<port>" and shows no notice for them; it then waits for the port to
 // return, paced by cPortWait (comm/port_wait.h), trying quietly with its last settings. Its
 // owner asks IsLost() (to report the loss once, and the return once), calls Recover() as the
-// first thing of every step it repeats, and keeps no timer of its own. The defaults below are
-// those of a channel whose port never goes away.
+// first thing of every step it repeats, and keeps no timer of its own.
+//
+// The waiting is written here once: a channel whose port can go away supplies its own parts
+// (HasPort, OpenPort, CloseDeadPort), calls LosePort when an operation finds the port gone and
+// ReconnectPort for its Reconnect, and clears portWait when it lets go of the port. The
+// defaults are those of a channel whose port never goes away.
 class cComm {
  public:
   virtual ~cComm() {}
@@ -82,16 +88,44 @@ class cComm {
 
   // The port went away (or did not open again) and the channel waits for it to return. False
   // again once it is open, or once Disconnect has let go of it.
-  virtual bool IsLost() const { return false; }
+  bool IsLost() const { return portWait.IsLost(); }
   // Takes the port as gone although nothing has failed on it yet: its owner knows it was there
   // a moment ago (the other connection has just let go of it), yet it did not open. It is then
   // waited for like a lost one. False for a channel that was never given a port.
-  virtual bool MarkLost() { return false; }
+  bool MarkLost();
   // One step of getting the port back, quietly. Open: true at once. Closed by Disconnect: one
   // attempt now to open it with the last settings. Lost: one attempt when the next is due,
   // otherwise a sleep of at most PORT_WAIT_SLICE_MS. An attempt that fails takes the port as
   // lost. True when the port is open.
-  virtual bool Recover() { return IsConnected(); }
+  bool Recover();
+  // The last attempt to open the port reached it (the device, or the device server), and it
+  // refused the line settings (the speed, the character format, the flow control): the port is
+  // there, and opening it the same way would fail the same way. Its owner need not wait for
+  // it: an Initialize that was refused leaves the port closed, not lost. (A quiet attempt of
+  // the wait for a lost port that is refused still counts as a failed attempt.) False again
+  // once the port opens.
+  virtual bool SettingsRefused() const { return false; }
+
+ protected:
+  // The channel's own parts of the wait for a lost port.
+  // A port was given (Initialize), so there is one to wait for.
+  virtual bool HasPort() const { return false; }
+  // Opens the port with the last settings: quietly, or showing a failure as a notice (a quiet
+  // attempt may give up sooner). True when it is open.
+  virtual bool OpenPort(bool /*bShowError*/) { return false; }
+  // Closes the handle of an open port that went away, drops what it held and traces the loss.
+  virtual void CloseDeadPort() {}
+
+  // An operation found the open port gone: closed for good, and waited for.
+  void LosePort();
+  // One quiet attempt to open the port again; one that does not open counts as lost.
+  bool Reopen();
+  // Reconnect of a channel that waits for its port: open, true at once; known to be gone, one
+  // quiet attempt; otherwise an attempt that shows its failure once, after which the port
+  // counts as lost and later attempts are quiet until it opens.
+  bool ReconnectPort();
+
+  cPortWait portWait;
 };
 
 #endif

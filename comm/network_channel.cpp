@@ -37,6 +37,7 @@ cNetworkChannel::cNetworkChannel()
       ctLineFree(0),
       bQuestionUnanswered(false),
       bPurgeUnanswered(false),
+      bSettingsRefused(false),
       receivedAt(0),
       chunk(RECEIVE_CHUNK) {}
 
@@ -85,6 +86,7 @@ bool cNetworkChannel::Initialize(const stNetworkPort& newPort, eBaud newBaud, bo
   port = newPort;
   szName = FormatNetworkPort(port);
   address.clear();
+  knownAddresses.clear();
   baud = newBaud;
   return Open(bShowError, NETWORK_CONNECT_TIMEOUT_MS);
 }
@@ -112,6 +114,7 @@ bool cNetworkChannel::Open(bool bShowError, int connectTimeoutMs) {
   bUnflushed = false;
   bQuestionUnanswered = false;
   bPurgeUnanswered = false;
+  bSettingsRefused = false;
   switch (platform::StartSockets()) {
     case platform::SOCKETS_STARTED:
       break;
@@ -126,7 +129,7 @@ bool cNetworkChannel::Open(bool bShowError, int connectTimeoutMs) {
 
   std::string systemText;
   const platform::eConnectResult result =
-      sock.ConnectTo(port.host.c_str(), port.port, connectTimeoutMs, systemText);
+      sock.ConnectTo(port.host.c_str(), port.port, connectTimeoutMs, systemText, &knownAddresses);
   if (result != platform::CONNECT_DONE) {
     platform::CleanupSockets();
     char szError[MAX_NET_ERROR_LEN];
@@ -240,8 +243,10 @@ bool cNetworkChannel::SetUpLine() {
     const std::string raw = "socket://" + szName.substr(std::strlen("rfc2217://"));
     openFailure = "the server did not accept " + speed +
                   ": it refuses the com port option (RFC 2217). Enable RFC 2217 on the server "
-                  "(ser2net: accepter telnet(rfc2217),tcp,...), or set its line to " +
-                  GetBaudString(baud) + " bit/s and use " + raw + ".";
+                  "(ser2net: accepter telnet(rfc2217),tcp,...), or set its line to 115200 "
+                  "bit/s and use " +
+                  raw + " with -BAUD=115200.";
+    bSettingsRefused = true;
     return false;
   }
   if (codec.Ours(OPTION_BINARY) != TELNET_OPTION_ON ||
@@ -249,6 +254,7 @@ bool cNetworkChannel::SetUpLine() {
     openFailure =
         "the server refused binary transmission (telnet BINARY), which the packets of the "
         "installer need.";
+    bSettingsRefused = true;
     return false;
   }
 
@@ -301,6 +307,7 @@ bool cNetworkChannel::SetUpLine() {
               (setting.command == COM_SET_BAUDRATE ? std::to_string(reply.value)
                                                    : "value " + std::to_string(reply.value)) +
               ").";
+          bSettingsRefused = true;
           return false;
         }
         bConfirmed = true;
@@ -316,6 +323,7 @@ bool cNetworkChannel::SetUpLine() {
     if (left <= 0) {
       openFailure = "the server did not accept " + settings[firstMissing].szWhat +
                     " (no confirmation within " + Seconds(NETWORK_SETTINGS_TIMEOUT_MS) + ").";
+      bSettingsRefused = true;
       return false;
     }
     if (Take(static_cast<int>(left)) < 0) {
@@ -326,36 +334,19 @@ bool cNetworkChannel::SetUpLine() {
 }
 
 void cNetworkChannel::LoseConnection() {
-  Close();
-  DropReceived();
-  trace.PortLost(szName.c_str());
-  portWait.Lost();
+  LosePort();
   SetError("Error: connection lost:%s");
 }
 
-bool cNetworkChannel::MarkLost() {
-  if (port.host.empty()) return false;
-  if (bConnected) {
-    Close();
-    DropReceived();
-    trace.PortLost(szName.c_str());
-  }
-  portWait.Lost();
-  return true;
+void cNetworkChannel::CloseDeadPort() {
+  Close();
+  DropReceived();
+  trace.PortLost(szName.c_str());
 }
 
-bool cNetworkChannel::Reopen() {
-  if (bConnected) return true;
-  if (Open(false, NETWORK_REOPEN_CONNECT_TIMEOUT_MS)) return true;
-  MarkLost();
-  return false;
-}
-
-bool cNetworkChannel::Recover() {
-  if (bConnected) return true;
-  if (port.host.empty()) return false;
-  if (portWait.IsLost() && !portWait.AttemptDue()) return false;
-  return Reopen();
+bool cNetworkChannel::OpenPort(bool bShowError) {
+  return Open(bShowError,
+              bShowError ? NETWORK_CONNECT_TIMEOUT_MS : NETWORK_REOPEN_CONNECT_TIMEOUT_MS);
 }
 
 bool cNetworkChannel::Disconnect() {
@@ -391,11 +382,7 @@ bool cNetworkChannel::Reconnect() {
     SetClosedError();
     return false;
   }
-  // A connection known to be lost is tried quietly: its loss was reported when it began.
-  if (portWait.IsLost()) return Reopen();
-  if (Open(true, NETWORK_CONNECT_TIMEOUT_MS)) return true;
-  MarkLost();
-  return false;
+  return ReconnectPort();
 }
 
 bool cNetworkChannel::SendData(const char* data, int n) {

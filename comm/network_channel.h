@@ -94,15 +94,22 @@ class cNetworkChannel : public cNetworkClient, private cPortReader {
   const std::string& GetAddress() const { return address; }
 
   // Lost-port operations, as the serial channel's (cComm). A quiet attempt to open the
-  // connection again waits NETWORK_REOPEN_CONNECT_TIMEOUT_MS at most for the server.
-  bool IsLost() const override { return portWait.IsLost(); }
-  bool MarkLost() override;
-  bool Recover() override;
+  // connection again waits NETWORK_REOPEN_CONNECT_TIMEOUT_MS at most for the server, at the
+  // addresses the first opening resolved (no name lookup).
+  // The server was reached and refused the com port option, binary transmission or a line
+  // setting, or did not confirm a setting in time. A server that closed the connection, or did
+  // not negotiate at all, refused nothing.
+  bool SettingsRefused() const override { return bSettingsRefused; }
 
  private:
   bool Open(bool bShowError, int connectTimeoutMs);
-  // Opens it again with the last settings, quietly; one that does not open counts as lost.
-  bool Reopen();
+  // The lost-port parts (cComm): a port given, Open with the last settings (a quiet attempt
+  // with the shorter time limit), and the dead connection closed.
+  bool HasPort() const override { return !port.host.empty(); }
+  bool OpenPort(bool bShowError) override;
+  void CloseDeadPort() override;
+  // On failure openFailure holds the reason, and bSettingsRefused is set when the server
+  // refused.
   bool SetUpLine();
   bool OpenFailed(const std::string& reason, const char* szError, bool bShowError);
   void SetError(const char* format) override;
@@ -129,14 +136,17 @@ class cNetworkChannel : public cNetworkClient, private cPortReader {
   stNetworkPort port;
   std::string szName;
   eBaud baud;
-  cPortWait portWait;
   bool bUnflushed;           // written since the last Flush
   int64_t ctLineFree;        // when the server's line will have sent everything written
   bool bQuestionUnanswered;  // the server did not answer Flush's question once
   bool bPurgeUnanswered;     // the server did not confirm PURGE-DATA once: it is not waited for
+  bool bSettingsRefused;
   std::string openFailure;
   std::string tracedFailure;  // the last open failure in the trace
   std::string address;        // numeric address connected to
+  // The addresses the name resolved to at the first opening after Initialize: every later
+  // opening (a quiet one above all) connects to them without asking the name server again.
+  platform::tSocketAddresses knownAddresses;
   cTelnetCodec codec;
   std::string received;  // line data not yet read, from receivedAt on
   size_t receivedAt;

@@ -1,7 +1,7 @@
 // Network port names: "rfc2217://HOST:PORT" (a serial device server that lets the program set
 // the line, RFC 2217) and "socket://HOST:PORT" (a raw TCP connection to a server whose line is
 // fixed). HOST is a name ("bench3", "rack-2.lab.example"), an IPv4 address ("192.168.1.20") or
-// an IPv6 address in brackets ("[::1]", "[fe80::1]"); PORT is 1 to 65535 without leading
+// an IPv6 address in brackets ("[::1]", "[2001:db8::5]"); PORT is 1 to 65535 without leading
 // zeros. The scheme is lower case; nothing may come before it or after the port.
 #ifndef HALVEX_COMM_NETWORK_PORT_H
 #define HALVEX_COMM_NETWORK_PORT_H

@@ -12,7 +12,8 @@ cSerial::cSerial()
       protocol(PROTOCOL_PLAIN),
       bErrorOccurred(false),
       szErrorString{0},
-      bConnected(false) {}
+      bConnected(false),
+      bSettingsRefused(false) {}
 
 cSerial::~cSerial() {
   Disconnect();
@@ -29,38 +30,20 @@ void cSerial::SetClosedError() {
 
 bool cSerial::CheckLost() {
   if (!bConnected || !device.IsLost()) return false;
-  // The handle of a removed device stays dead even when the device returns.
-  device.Close();
-  trace.PortLost(szComport[port]);
-  bConnected = false;
-  portWait.Lost();
+  LosePort();
   SetError("Error: device lost:%s");
   return true;
 }
 
-bool cSerial::MarkLost() {
-  if (!IsValidPort(port)) return false;
-  if (bConnected) {
-    device.Close();
-    trace.PortLost(szComport[port]);
-  }
+void cSerial::CloseDeadPort() {
+  // The handle of a removed device stays dead even when the device returns.
+  device.Close();
+  trace.PortLost(szComport[port]);
   bConnected = false;
-  portWait.Lost();
-  return true;
 }
 
-bool cSerial::Recover() {
-  if (bConnected) return true;
-  if (!IsValidPort(port)) return false;
-  if (portWait.IsLost() && !portWait.AttemptDue()) return false;
-  return Reopen();
-}
-
-bool cSerial::Reopen() {
-  if (bConnected) return true;
-  if (Initialize(port, baud, address, protocol, false)) return true;
-  MarkLost();
-  return false;
+bool cSerial::OpenPort(bool bShowError) {
+  return Initialize(port, baud, address, protocol, bShowError);
 }
 
 bool cSerial::Initialize(ePort newPort, eBaud newBaud, char newAddress, eProtocol newProtocol,
@@ -70,6 +53,7 @@ bool cSerial::Initialize(ePort newPort, eBaud newBaud, char newAddress, eProtoco
     trace.PortClosed(szComport[port]);
   }
   bConnected = false;
+  bSettingsRefused = false;
   if (newPort < 0 || newPort > MAX_PORT) {
     // Never index the name table with it; the error names the number instead.
     bErrorOccurred = true;
@@ -84,6 +68,7 @@ bool cSerial::Initialize(ePort newPort, eBaud newBaud, char newAddress, eProtoco
   // A port whose settings do not take is no open port either: the same report, with the
   // system's reason.
   if (!device.Open(port) || !device.Configure(GetBaudRate(baud))) {
+    bSettingsRefused = device.SettingsRefused();
     device.Close();
     ReportOpenFailure(bShowError);
     return false;
@@ -122,12 +107,7 @@ bool cSerial::Disconnect() {
 }
 
 bool cSerial::Reconnect() {
-  if (bConnected) return true;
-  // A port known to be gone is tried quietly: its loss was reported when it began.
-  if (portWait.IsLost()) return Reopen();
-  if (Initialize(port, baud, address, protocol, true)) return true;
-  MarkLost();
-  return false;
+  return ReconnectPort();
 }
 
 bool cSerial::Write(const char* text) {

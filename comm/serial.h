@@ -53,18 +53,19 @@ class cSerial : public cComm, private cPortReader, private cNoCopy {
   // A lost port (see cComm): the device went away under an open port, or the port did not
   // open again. The dead handle is closed, the operations fail with "Error: device lost:<port>"
   // and nothing is shown; a merely silent line is never taken for this.
-  bool IsLost() const override { return portWait.IsLost(); }
-  bool MarkLost() override;
-  bool Recover() override;
+  // The device refused the settings (platform::cSerialDevice::SettingsRefused).
+  bool SettingsRefused() const override { return bSettingsRefused; }
 
  private:
   int ReadSome(char* dest, int n) override;
   void SetError(const char* format) override;
   // Called after every device operation: a device found gone closes the port for good.
   bool CheckLost();
-  // Opens the port again with the last settings, quietly; one that does not open counts as
-  // gone. True when it is open.
-  bool Reopen();
+  // The lost-port parts (cComm): a port of the table, Initialize with the last settings, and
+  // the dead handle closed.
+  bool HasPort() const override { return IsValidPort(port); }
+  bool OpenPort(bool bShowError) override;
+  void CloseDeadPort() override;
   // The error of an operation on a closed port.
   void SetClosedError();
   // A port that did not open or whose settings did not take: the error, the trace and, with
@@ -79,7 +80,7 @@ class cSerial : public cComm, private cPortReader, private cNoCopy {
   bool bErrorOccurred;
   char szErrorString[MAX_ERROR_LEN];
   bool bConnected;
-  cPortWait portWait;
+  bool bSettingsRefused;
   std::string szTracedFailure;  // the last open failure in the trace
 };
 

@@ -61,7 +61,8 @@ bool cTcpSocket::Connect(const uint8_t*, uint16_t) {
   return fd >= 0;
 }
 
-eConnectResult cTcpSocket::ConnectTo(const char*, uint16_t, int, std::string& systemText) {
+eConnectResult cTcpSocket::ConnectTo(const char*, uint16_t, int, std::string& systemText,
+                                     tSocketAddresses*) {
   fd = 1;
   ++fuzz::serverConnections;
   systemText = "192.0.2.1:2217";

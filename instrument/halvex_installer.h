@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "comm/comm.h"
 #include "comm/network_channel.h"
@@ -93,9 +94,17 @@ class cHalvexInstaller : private cNoCopy {
   // Opens the port (a connection already open is reopened): a COM port with the serial channel,
   // a network port with the network channel, either used through comm. True when it opened. A
   // port that does not open is waited for like a lost one: the exchanges open it as it returns.
+  // One that is there but refused the settings (cComm::SettingsRefused) is not: the connection
+  // stays closed and IsPortRefused() tells.
   bool Connect(const stPortName& port, eBaud baud);
   bool Connect(ePort port, eBaud baud) { return Connect(ComPortName(port), baud); }
   bool Disconnect();
+  // The last Connect reached the port, which refused the settings: a serial port that does not
+  // take the speed or the format, a device server that does not set or confirm them.
+  bool IsPortRefused() const { return bPortRefused; }
+  // Why the last Connect could not open the port (device or server, and the reason); empty
+  // when it opened.
+  const char* GetOpenFailure() const { return openFailure.c_str(); }
   bool IsRunning();
   // Sends CMD_GET_VERSION and name, then takes five reply packets whose contents are not used.
   bool GetVersionInformation(const char* name);
@@ -174,6 +183,8 @@ class cHalvexInstaller : private cNoCopy {
   cSerial serial;
   cNetworkChannel network;
   bool bConnected;
+  bool bPortRefused;
+  std::string openFailure;
   bool bExitAcknowledged;
   bool bTransferComplete;
   bool bTransferFailed;

@@ -54,6 +54,9 @@ class cHalvexInstrument : private cNoCopy {
   bool Reconnect();
   // The connection's port is gone (its device went away, or it did not open again).
   bool IsPortLost() const { return comm != nullptr && comm->IsLost(); }
+  // Reconnect's last attempt to open the port again reached it, and it refused the line
+  // settings (cComm::SettingsRefused); GetOpenFailure says why.
+  bool IsPortRefused() const { return comm != nullptr && comm->SettingsRefused(); }
   // The connection's port is open (whether or not an instrument answered on it).
   bool IsPortOpen() { return comm != nullptr && comm->IsConnected(); }
   // Reads and parses the identification, then the versions.
@@ -80,7 +83,8 @@ class cHalvexInstrument : private cNoCopy {
   // "\\.\COM3"), the numeric address a network port was connected to ("192.0.2.7:2217"),
   // else its name as given; empty before the first Connect.
   std::string GetPortDevice() const;
-  // Why the last Connect could not open the port; empty when it opened.
+  // Why the last attempt to open the port (Connect's, or a reopening of Reconnect's) failed;
+  // empty when it opened.
   const char* GetOpenFailure() const {
     return connectPortName.bNetwork ? network.GetOpenFailure() : serial.GetOpenFailure();
   }

@@ -31,7 +31,8 @@ class cSerialDevice : private cNoCopy {
   // Applies the line settings: bitsPerSecond, 8 data bits, no parity, 1 stop bit, no flow
   // control, DTR and RTS on (refusal of the modem lines is harmless), and the read contract
   // above. False when the port's settings cannot be read or are not taken; GetOpenFailure then
-  // says why, and the port should be closed.
+  // says why, SettingsRefused whether the device itself refused them, and the port should be
+  // closed.
   bool Configure(uint32_t bitsPerSecond);
 
   // Reads up to n bytes under the read contract. Returns the count (0 after the silence
@@ -53,6 +54,11 @@ class cSerialDevice : private cNoCopy {
   // True once an operation found the device gone; cleared by Open and Close.
   bool IsLost() const { return bLost; }
 
+  // The last Configure failed on a device that is still there: the device (its driver) refused
+  // or could not apply the settings, and would refuse them again. False when the failure came
+  // from a device that is gone; cleared by Open.
+  bool SettingsRefused() const { return bSettingsRefused; }
+
   // Why the last Open or Configure failed: one line naming the device and the system's reason,
   // with what to do about it. Empty after a successful Open.
   const std::string& GetOpenFailure() const { return openFailure; }
@@ -61,11 +67,15 @@ class cSerialDevice : private cNoCopy {
   std::string openFailure;
   int openedPort = 0;  // the port of the last successful Open
 #ifdef _WIN32
+  // A failed step of Configure: the reason with the system's error; with bRefusal the step
+  // applied settings, so an error that is not a removal's is a refusal. Returns false.
+  bool ConfigureFailed(const char* szWhat, bool bRefusal = true);
   void* hComm;
 #else
   int fd;
 #endif
   bool bLost;
+  bool bSettingsRefused = false;
 };
 
 // The device COM<port> stands for: Win32 "\\.\COMn"; POSIX the path in HALVEX_COM<n>, else

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "util/no_copy.h"
 
@@ -43,6 +44,22 @@ enum eConnectResult {
 // Result of ReceiveWithin for a connection that the server closed or reset, or that failed.
 constexpr int SOCKET_GONE = -1;
 
+// A peer that stops answering without closing or resetting the connection (a server that lost
+// its power, a network that went) fails the connection after about this long: keepalive probes
+// begin after a few seconds of silence, and data it does not acknowledge is given up after the
+// same time. The connection is then gone (SOCKET_GONE, a failed Send).
+constexpr int SOCKET_DEAD_PEER_MS = 10000;
+
+// An address a host resolved to (the system's socket address, as bytes), kept so that the
+// connection can be made again without asking the name server.
+struct stSocketAddress {
+  int family = 0;
+  int type = 0;
+  int protocol = 0;
+  std::string bytes;
+};
+typedef std::vector<stSocketAddress> tSocketAddresses;
+
 class cTcpSocket : private cNoCopy {
  public:
   cTcpSocket();
@@ -56,11 +73,15 @@ class cTcpSocket : private cNoCopy {
 
   // Resolves host (a name, an IPv4 address, or an IPv6 address without brackets) and connects
   // to the first of its addresses that accepts, all within timeoutMs (an open socket is closed
-  // first). The connection sends at once (no Nagle delay), and a send that cannot go on for
-  // timeoutMs fails. On failure systemText holds the system's reason; on success the numeric
-  // address connected to ("127.0.0.1:2217", "[::1]:2217"). The resolution itself may take
-  // longer than timeoutMs when the name server does not answer.
-  eConnectResult ConnectTo(const char* host, uint16_t port, int timeoutMs, std::string& systemText);
+  // first). The connection sends at once (no Nagle delay), a send that cannot go on for
+  // timeoutMs fails, and a peer that stops answering is found out (SOCKET_DEAD_PEER_MS). On
+  // failure systemText holds the system's reason; on success the numeric address connected to
+  // ("127.0.0.1:2217", "[::1]:2217"). The resolution itself may take longer than timeoutMs
+  // when the name server does not answer. With known: when it holds addresses, they are tried
+  // instead of resolving host again (port included); after a connection it holds the
+  // addresses, the one connected to first.
+  eConnectResult ConnectTo(const char* host, uint16_t port, int timeoutMs, std::string& systemText,
+                           tSocketAddresses* known = nullptr);
 
   // Sends n bytes, looping over partial sends. Returns the count sent; less than n only on an
   // error. A peer that has gone never raises a signal.

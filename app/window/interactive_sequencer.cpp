@@ -21,6 +21,7 @@
 #include "app/window/window_record.h"
 #include "app/window/window_text.h"
 #include "platform/clock.h"
+#include "util/notice.h"
 
 char package[MAX_PATH_LEN] = "";
 char pkg_path[MAX_PATH_LEN] = "";
@@ -53,6 +54,16 @@ void Fail(int textKey, const std::wstring& detail) {
     LoadKeyText(IDS_ERROR_CAPTION, caption);
     ShowErrorBox(FormatText(text, {detail}), caption);
   }
+}
+
+// The installer's port refused its settings (DescribeRefusedInstallerPort): the run ends
+// instead of waiting for an installer it cannot reach, and a box says why and what to do.
+void InstallerPortRefused() {
+  CloseStageDialog();
+  LogRunReason("no-connection");
+  run.bFailed = true;
+  installPackageState = INSTALL_IDLE;
+  Notify(DescribeRefusedInstallerPort("\n").c_str(), "Error", NOTICE_WARNING);
 }
 
 bool GettingPackage() {
@@ -250,7 +261,11 @@ bool Update() {
       bResult = GettingPackage();
       break;
     case INSTALL_WAITING_INSTALLER:
-      if (installer.IsRunning()) installPackageState = INSTALL_GETTING_FILE;
+      if (installer.IsPortRefused()) {
+        InstallerPortRefused();
+      } else if (installer.IsRunning()) {
+        installPackageState = INSTALL_GETTING_FILE;
+      }
       break;
     case INSTALL_GETTING_FILE:
       GettingFile();

@@ -118,6 +118,7 @@ cSerialDevice::~cSerialDevice() {
 bool cSerialDevice::Open(int port) {
   Close();  // a lost descriptor is dead for good: only a fresh one can work
   openFailure.clear();
+  bSettingsRefused = false;
   const std::string path = SerialPortPath(port);
   if (path.empty()) return false;
   int handle = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -153,6 +154,9 @@ bool cSerialDevice::Configure(uint32_t bitsPerSecond) {
     ApplyTtySettings(fd, MakeRawSettings(current, bitsPerSecond), reason);
   }
   if (!reason.empty()) {
+    // A device that still answers refused the settings; a gone one fails here too.
+    struct termios probe;
+    bSettingsRefused = tcgetattr(fd, &probe) == 0;
     openFailure = SerialPortPath(openedPort) + " (COM" + std::to_string(openedPort) +
                   "): " + reason + " at " + std::to_string(bitsPerSecond) + " bit/s 8N1.";
     return false;

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/clock.h"
@@ -86,6 +87,53 @@ std::string NumericAddress(const sockaddr* address, socklen_t length) {
                                         : std::string(szHost) + ":" + szPort;
 }
 
+// Resolves host into the addresses to try, in the resolver's order; false with the reason.
+bool Resolve(const char* host, uint16_t port, tSocketAddresses& addresses,
+             std::string& systemText) {
+  addrinfo hints;
+  std::memset(&hints, 0, sizeof(hints));
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* list = nullptr;
+  const int status = ::getaddrinfo(host, std::to_string(port).c_str(), &hints, &list);
+  if (status != 0) {
+    systemText = status == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(status);
+    return false;
+  }
+  for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
+    stSocketAddress address;
+    address.family = entry->ai_family;
+    address.type = entry->ai_socktype;
+    address.protocol = entry->ai_protocol;
+    address.bytes.assign(reinterpret_cast<const char*>(entry->ai_addr), entry->ai_addrlen);
+    addresses.push_back(address);
+  }
+  ::freeaddrinfo(list);
+  return true;
+}
+
+// Keepalive probes after 4 s of silence, every 2 s, 3 unanswered ones end the connection; data
+// unacknowledged for as long ends it too: SOCKET_DEAD_PEER_MS. A system without the options
+// keeps its own (longer) limits.
+void FindDeadPeer(int fd) {
+  int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof(on));
+#if defined(TCP_KEEPIDLE) && defined(TCP_KEEPINTVL) && defined(TCP_KEEPCNT)
+  int idleSeconds = 4;
+  int intervalSeconds = 2;
+  int probes = (SOCKET_DEAD_PEER_MS / 1000 - idleSeconds) / intervalSeconds;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof(idleSeconds));
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &intervalSeconds, sizeof(intervalSeconds));
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof(probes));
+#endif
+#ifdef TCP_USER_TIMEOUT
+  unsigned int unacknowledgedMs = SOCKET_DEAD_PEER_MS;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &unacknowledgedMs, sizeof(unacknowledgedMs));
+#endif
+}
+
 }  // namespace
 
 eSocketStartup StartSockets() {
@@ -118,31 +166,27 @@ bool cTcpSocket::Connect(const uint8_t address[4], uint16_t port) {
 }
 
 eConnectResult cTcpSocket::ConnectTo(const char* host, uint16_t port, int timeoutMs,
-                                     std::string& systemText) {
+                                     std::string& systemText, tSocketAddresses* known) {
   Close();
   systemText.clear();
   const int64_t ctDeadline = GetMonotonicMs() + timeoutMs;
-  addrinfo hints;
-  std::memset(&hints, 0, sizeof(hints));
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* list = nullptr;
-  const int status = ::getaddrinfo(host, std::to_string(port).c_str(), &hints, &list);
-  if (status != 0) {
-    systemText = status == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(status);
+  tSocketAddresses addresses;
+  if (known != nullptr && !known->empty()) {
+    addresses = *known;
+  } else if (!Resolve(host, port, addresses, systemText)) {
     return CONNECT_NAME_UNKNOWN;
   }
-  int addresses = 0;
-  for (addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) ++addresses;
   eConnectResult result = CONNECT_NAME_UNKNOWN;
   systemText = "no TCP address";
-  for (addrinfo* entry = list; entry != nullptr; entry = entry->ai_next, --addresses) {
+  for (size_t i = 0; i < addresses.size(); ++i) {
+    const stSocketAddress& entry = addresses[i];
+    const sockaddr* address = reinterpret_cast<const sockaddr*>(entry.bytes.data());
+    const socklen_t length = static_cast<socklen_t>(entry.bytes.size());
     // The time left is shared among the addresses left, so one that never answers leaves
     // time for the next.
-    const int64_t waitMs = (ctDeadline - GetMonotonicMs()) / addresses;
-    const int s = ::socket(entry->ai_family, entry->ai_socktype | SOCK_CLOEXEC, entry->ai_protocol);
+    const int64_t waitMs =
+        (ctDeadline - GetMonotonicMs()) / static_cast<int64_t>(addresses.size() - i);
+    const int s = ::socket(entry.family, entry.type | SOCK_CLOEXEC, entry.protocol);
     if (s < 0) {
       result = CONNECT_NO_SOCKET;
       systemText = std::strerror(errno);
@@ -152,7 +196,7 @@ eConnectResult cTcpSocket::ConnectTo(const char* host, uint16_t port, int timeou
     int error = 0;
     if (!SetBlocking(s, false)) {
       error = errno;
-    } else if (::connect(s, entry->ai_addr, entry->ai_addrlen) != 0) {
+    } else if (::connect(s, address, length) != 0) {
       error = errno == EINPROGRESS ? FinishConnect(s, waitMs) : errno;
     }
     if (error == 0 && SetBlocking(s, true)) {
@@ -162,9 +206,14 @@ eConnectResult cTcpSocket::ConnectTo(const char* host, uint16_t port, int timeou
       sendLimit.tv_sec = timeoutMs / 1000;
       sendLimit.tv_usec = (timeoutMs % 1000) * 1000;
       ::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof(sendLimit));
+      FindDeadPeer(s);
       fd = s;
-      systemText = NumericAddress(entry->ai_addr, entry->ai_addrlen);
-      ::freeaddrinfo(list);
+      systemText = NumericAddress(address, length);
+      if (known != nullptr) {
+        std::rotate(addresses.begin(), addresses.begin() + static_cast<std::ptrdiff_t>(i),
+                    addresses.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        *known = addresses;
+      }
       return CONNECT_DONE;
     }
     if (error == 0) error = errno;
@@ -172,7 +221,6 @@ eConnectResult cTcpSocket::ConnectTo(const char* host, uint16_t port, int timeou
     result = Classify(error);
     systemText = std::strerror(error);
   }
-  ::freeaddrinfo(list);
   return result;
 }
 

@@ -60,6 +60,7 @@ std::string SerialPortPath(int port) {
 bool cSerialDevice::Open(int port) {
   Close();
   openFailure.clear();
+  bSettingsRefused = false;
   if (port < 1) return false;
   const std::string path = SerialPortPath(port);
   HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -80,15 +81,22 @@ bool cSerialDevice::Open(int port) {
   return true;
 }
 
+bool cSerialDevice::ConfigureFailed(const char* szWhat, bool bRefusal) {
+  const DWORD error = GetLastError();
+  // A device that is gone fails with the errors of a removal, whatever the step.
+  bSettingsRefused = bRefusal && !IsLostDeviceError(error);
+  openFailure = OpenFailure(openedPort, SerialPortPath(openedPort), error, szWhat);
+  return false;
+}
+
 bool cSerialDevice::Configure(uint32_t bitsPerSecond) {
   if (!IsOpen()) return false;
   DCB dcb;
   ZeroMemory(&dcb, sizeof(dcb));
   dcb.DCBlength = sizeof(DCB);
+  // Settings that cannot be read were not refused: the port does not answer.
   if (!GetCommState(AsHandle(hComm), &dcb)) {
-    openFailure = OpenFailure(openedPort, SerialPortPath(openedPort), GetLastError(),
-                              "its settings could not be read");
-    return false;
+    return ConfigureFailed("its settings could not be read", false);
   }
   dcb.DCBlength = sizeof(DCB);
   if (bitsPerSecond != 0) dcb.BaudRate = bitsPerSecond;
@@ -122,9 +130,7 @@ bool cSerialDevice::Configure(uint32_t bitsPerSecond) {
   dcb.EvtChar = 0;
   dcb.wReserved1 = 0;
   if (!SetCommState(AsHandle(hComm), &dcb)) {
-    openFailure = OpenFailure(openedPort, SerialPortPath(openedPort), GetLastError(),
-                              "the line settings could not be applied");
-    return false;
+    return ConfigureFailed("the line settings could not be applied");
   }
   // A read returns at once with what has arrived; with nothing there it waits for the first
   // byte, at most SERIAL_READ_TIMEOUT_MS. Writes have no time limit.
@@ -136,9 +142,7 @@ bool cSerialDevice::Configure(uint32_t bitsPerSecond) {
   timeouts.WriteTotalTimeoutConstant = 0;
   // Without them a read could wait for ever: a port that refuses them is not usable either.
   if (!SetCommTimeouts(AsHandle(hComm), &timeouts)) {
-    openFailure = OpenFailure(openedPort, SerialPortPath(openedPort), GetLastError(),
-                              "the read time limits could not be applied");
-    return false;
+    return ConfigureFailed("the read time limits could not be applied");
   }
   return true;
 }

@@ -1,6 +1,9 @@
 #include <winsock2.h>
+// after winsock2.h, whose types they use
+#include <mstcpip.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/clock.h"
@@ -10,6 +13,10 @@
 namespace platform {
 
 namespace {
+
+#ifndef TCP_MAXRT
+const int TCP_MAXRT = 5;  // ws2ipdef.h of newer SDKs: seconds a segment is retransmitted
+#endif
 
 eConnectResult Classify(int error) {
   switch (error) {
@@ -72,6 +79,48 @@ std::string NumericAddress(const sockaddr* address, int length) {
                                         : std::string(szHost) + ":" + szPort;
 }
 
+// Resolves host into the addresses to try, in the resolver's order; false with the reason.
+bool Resolve(const char* host, uint16_t port, tSocketAddresses& addresses,
+             std::string& systemText) {
+  addrinfo hints;
+  std::memset(&hints, 0, sizeof(hints));
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* list = nullptr;
+  const int status = getaddrinfo(host, std::to_string(port).c_str(), &hints, &list);
+  if (status != 0) {
+    systemText = SystemText(status);
+    return false;
+  }
+  for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
+    stSocketAddress address;
+    address.family = entry->ai_family;
+    address.type = entry->ai_socktype;
+    address.protocol = entry->ai_protocol;
+    address.bytes.assign(reinterpret_cast<const char*>(entry->ai_addr), entry->ai_addrlen);
+    addresses.push_back(address);
+  }
+  freeaddrinfo(list);
+  return true;
+}
+
+// Keepalive probes after 4 s of silence, then every 600 ms; Windows ends the connection after
+// 10 unanswered ones (a number it does not let change): SOCKET_DEAD_PEER_MS. Data unacknowledged
+// for as long ends it too. A failure keeps the system's own (longer) limits.
+void FindDeadPeer(SOCKET s) {
+  tcp_keepalive values;
+  values.onoff = 1;
+  values.keepalivetime = 4000;
+  values.keepaliveinterval = (SOCKET_DEAD_PEER_MS - values.keepalivetime) / 10;
+  DWORD returned = 0;
+  WSAIoctl(s, SIO_KEEPALIVE_VALS, &values, sizeof(values), nullptr, 0, &returned, nullptr, nullptr);
+  const DWORD unacknowledgedSeconds = SOCKET_DEAD_PEER_MS / 1000;
+  setsockopt(s, IPPROTO_TCP, TCP_MAXRT, reinterpret_cast<const char*>(&unacknowledgedSeconds),
+             sizeof(unacknowledgedSeconds));
+}
+
 }  // namespace
 
 eSocketStartup StartSockets() {
@@ -109,31 +158,27 @@ bool cTcpSocket::Connect(const uint8_t address[4], uint16_t port) {
 }
 
 eConnectResult cTcpSocket::ConnectTo(const char* host, uint16_t port, int timeoutMs,
-                                     std::string& systemText) {
+                                     std::string& systemText, tSocketAddresses* known) {
   Close();
   systemText.clear();
   const int64_t ctDeadline = GetMonotonicMs() + timeoutMs;
-  addrinfo hints;
-  std::memset(&hints, 0, sizeof(hints));
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* list = nullptr;
-  const int status = getaddrinfo(host, std::to_string(port).c_str(), &hints, &list);
-  if (status != 0) {
-    systemText = SystemText(status);
+  tSocketAddresses addresses;
+  if (known != nullptr && !known->empty()) {
+    addresses = *known;
+  } else if (!Resolve(host, port, addresses, systemText)) {
     return CONNECT_NAME_UNKNOWN;
   }
-  int addresses = 0;
-  for (addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) ++addresses;
   eConnectResult result = CONNECT_NAME_UNKNOWN;
   systemText = "no TCP address";
-  for (addrinfo* entry = list; entry != nullptr; entry = entry->ai_next, --addresses) {
+  for (size_t i = 0; i < addresses.size(); ++i) {
+    const stSocketAddress& entry = addresses[i];
+    const sockaddr* address = reinterpret_cast<const sockaddr*>(entry.bytes.data());
+    const int length = static_cast<int>(entry.bytes.size());
     // The time left is shared among the addresses left, so one that never answers leaves
     // time for the next.
-    const int64_t waitMs = (ctDeadline - GetMonotonicMs()) / addresses;
-    const SOCKET s = ::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol);
+    const int64_t waitMs =
+        (ctDeadline - GetMonotonicMs()) / static_cast<int64_t>(addresses.size() - i);
+    const SOCKET s = ::socket(entry.family, entry.type, entry.protocol);
     if (s == INVALID_SOCKET) {
       result = CONNECT_NO_SOCKET;
       systemText = SystemText(WSAGetLastError());
@@ -142,7 +187,7 @@ eConnectResult cTcpSocket::ConnectTo(const char* host, uint16_t port, int timeou
     int error = 0;
     if (!SetBlocking(s, false)) {
       error = WSAGetLastError();
-    } else if (::connect(s, entry->ai_addr, static_cast<int>(entry->ai_addrlen)) != 0) {
+    } else if (::connect(s, address, length) != 0) {
       error = WSAGetLastError();
       if (error == WSAEWOULDBLOCK) error = FinishConnect(s, waitMs);
     }
@@ -152,9 +197,14 @@ eConnectResult cTcpSocket::ConnectTo(const char* host, uint16_t port, int timeou
       const DWORD sendLimit = static_cast<DWORD>(timeoutMs);
       setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendLimit),
                  sizeof(sendLimit));
+      FindDeadPeer(s);
       handle = s;
-      systemText = NumericAddress(entry->ai_addr, static_cast<int>(entry->ai_addrlen));
-      freeaddrinfo(list);
+      systemText = NumericAddress(address, length);
+      if (known != nullptr) {
+        std::rotate(addresses.begin(), addresses.begin() + static_cast<std::ptrdiff_t>(i),
+                    addresses.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        *known = addresses;
+      }
       return CONNECT_DONE;
     }
     if (error == 0) error = WSAGetLastError();
@@ -162,7 +212,6 @@ eConnectResult cTcpSocket::ConnectTo(const char* host, uint16_t port, int timeou
     result = Classify(error);
     systemText = SystemText(error);
   }
-  freeaddrinfo(list);
   return result;
 }
 

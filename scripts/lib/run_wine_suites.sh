@@ -55,11 +55,12 @@ start_faulty_sim() {
   fi
 }
 # Starts ser2net serving a device on a free port of 127.0.0.1 (rfc2217); prints the port once it
-# listens, after the pid in $SER2NET_PID_FILE.
+# listens, after the pid in $SER2NET_PID_FILE. The line is opened at 9600, which no connection
+# asks for: every speed the simulator sees was set by the program.
 start_ser2net() { # start_ser2net device folder
   local device=$1 folder=$2 port
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-  printf '%%YAML 1.1\n---\nconnection: &line\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%s\n  connector: serialdev,%s,57600n81,local\n  options:\n    kickolduser: true\n' \
+  printf '%%YAML 1.1\n---\nconnection: &line\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%s\n  connector: serialdev,%s,9600n81,local\n  options:\n    kickolduser: true\n' \
     "$port" "$device" >"$folder/ser2net.yaml"
   ser2net -n -d -u -c "$folder/ser2net.yaml" -P "$folder/ser2net.pid" >"$folder/ser2net.log" 2>&1 &
   echo $! >"$SER2NET_PID_FILE"

@@ -5,12 +5,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <string>
 
+#include "comm/serial.h"
 #include "platform/posix/tty_settings.h"
 #include "platform/serial_device.h"
 #include "support/pty_peer.h"
@@ -57,6 +59,39 @@ TEST(LineSettings, APortWhoseSettingsCannotBeReadIsNoOpenPortAndSaysWhy) {
   EXPECT_FALSE(device.Configure(57600));
   EXPECT_EQ(device.GetOpenFailure(), peer.GetPath() + " (COM9): its settings could not be read: " +
                                          std::strerror(EIO) + " at 57600 bit/s 8N1.");
+  EXPECT_FALSE(device.SettingsRefused()) << "a device that is gone refused nothing";
+}
+
+// The kernel's termios record, as the lock of a terminal's settings takes it.
+struct sKernelTermios {
+  uint32_t iflag, oflag, cflag, lflag;
+  unsigned char line, cc[19];
+};
+
+// A port that is there but keeps its speed (a pty whose speed is locked, which takes the
+// privilege to lock it) refused the settings: it is closed, not lost, and not waited for.
+TEST(LineSettings, APortThatRefusesTheSpeedIsNoLostPort) {
+  cPtyPeer peer(9);
+  REQUIRE_PEER(peer);
+  const int fd = open(peer.GetPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  sKernelTermios lock = {};
+  lock.cflag = CBAUD;
+  if (ioctl(fd, TIOCSLCKTRMIOS, &lock) != 0) {
+    close(fd);
+    GTEST_SKIP() << "locking a terminal's speed needs CAP_SYS_ADMIN";
+  }
+  close(fd);
+  cSerial serial;
+  EXPECT_FALSE(serial.Initialize(COM9, BAUD_115200, '*', PROTOCOL_PLAIN, false));
+  EXPECT_TRUE(serial.SettingsRefused());
+  EXPECT_FALSE(serial.IsLost());
+  EXPECT_TRUE(Contains(serial.GetOpenFailure(), "did not take the line settings (the speed)"))
+      << serial.GetOpenFailure();
+  // A quiet attempt that meets the refusal still counts as failed, and paces the next one.
+  EXPECT_FALSE(serial.Recover());
+  EXPECT_TRUE(serial.SettingsRefused());
+  EXPECT_TRUE(serial.IsLost());
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "support/packets.h"
 #include "support/ser2net.h"
+#include "support/speed_relay.h"
 #include "support/text.h"
 #include "support/wait.h"
 #include "tests/e2e/install_run.h"
@@ -26,14 +27,17 @@ class DeviceServerTest : public cOneImageTest {
  protected:
   DeviceServerTest() : cOneImageTest(IMAGE, IMAGE_SIZE, 19) {}
 
-  // The simulator at commandBaud (paced at lineRate), ser2net serving its line.
+  // The simulator at commandBaud (paced at lineRate), ser2net serving its line. An rfc2217
+  // accepter opens the line at 9600, a speed no connection asks for: every speed the simulator
+  // sees was set by the program. The others keep the line at commandBaud.
   bool Start(eSer2netAccepter accepter, uint32_t commandBaud, uint32_t lineRate = 0,
              int installerStartMs = 200) {
     sim::sSimOptions options = QuickInstrument();
     options.installerStartMs = installerStartMs;
     options.interpreterBaud = commandBaud;
     options.lineRate = lineRate;
-    return run->StartSimulator(options) && server.Start(run->LinePath(), accepter, commandBaud);
+    const uint32_t configured = accepter == SER2NET_RFC2217 ? 9600 : commandBaud;
+    return run->StartSimulator(options) && server.Start(run->LinePath(), accepter, configured);
   }
 
   std::string Port(const char* scheme) const {
@@ -68,8 +72,8 @@ class DeviceServerTest : public cOneImageTest {
   cSer2net server;
 };
 
-// The line is set at the command rate (not ser2net's configured one), at 115200 for the
-// installer and at the command rate again for the instrument's return.
+// The line is set at the command rate (ser2net opens it at 9600), at 115200 for the installer
+// and at the command rate again for the instrument's return.
 TEST_F(DeviceServerTest, Rfc2217InstallsAtEachRateTheConnectionsAskFor) {
   ASSERT_TRUE(Start(SER2NET_RFC2217, 19200));
   const std::string port = Port("rfc2217://");
@@ -150,6 +154,46 @@ TEST_F(DeviceServerTest, AServerThatCannotSetTheSpeedIsNoConnection) {
   EXPECT_EQ(run->Simulator().GetRecords().GetCounts().reboots, 0);
 }
 
+// A server that is there but does not take a speed (a relay turns the request into one for
+// 9600) is no lost port: the run ends at once with the reason instead of waiting out its limits.
+TEST_F(DeviceServerTest, AServerThatRefusesASpeedEndsTheRunAtOnce) {
+  ASSERT_TRUE(Start(SER2NET_RFC2217, 57600));
+  cSpeedRelay relay;
+  ASSERT_TRUE(relay.Start(server.Port(), 115200, 9600));
+  std::string port = "rfc2217://127.0.0.1:" + std::to_string(relay.Port());
+  // The installer's 115200, after "INSTALL": nothing more goes to the instrument.
+  stProcessResult result = run->Run({"-AUTO", "-PORT=" + port});
+  EXPECT_EQ(result.exitStatus, 3);
+  EXPECT_NE(result.out.find(" Waiting for installer to connect ...\r\nUnable to connect to " +
+                            port + " baud 115200 for the installer!  Aborting ...\r\n" + port +
+                            ": the server did not accept the speed 115200 (it set 9600).\r\n"
+                            "The instrument may be waiting in its installer.  Switch the "
+                            "instrument off and on.\r\n Installation failed!\r\nExiting program"),
+            std::string::npos)
+      << result.out;
+  EXPECT_LT(result.elapsedMs, 15000);
+  EXPECT_EQ(run->Simulator().GetRecords().GetCounts().packetsReceived, 0);
+
+  // The command speed at the instrument's return, refused from the first packet on.
+  ASSERT_TRUE(Start(SER2NET_RFC2217, 57600));
+  ASSERT_TRUE(relay.Start(server.Port(), 1, 1));
+  port = "rfc2217://127.0.0.1:" + std::to_string(relay.Port());
+  const sim::cSimRecorder& records = run->Simulator().GetRecords();
+  std::thread refuser([&] {
+    if (WaitFor([&] { return !records.GetPackets().empty(); }, 60000)) relay.Refuse(57600, 9600);
+  });
+  result = run->Run({"-AUTO", "-PORT=" + port});
+  refuser.join();
+  EXPECT_EQ(result.exitStatus, 3);
+  EXPECT_NE(
+      result.out.find(" Reconnecting ...\r\nUnable to connect to " + port +
+                      " baud 57600!  Aborting ...\r\n" + port +
+                      ": the server did not accept the speed 57600 (it set 9600).\r\nExiting"),
+      std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.out.find("Lost"), std::string::npos) << result.out;
+}
+
 // socket:// cannot change the speed: the whole installation runs at the server's 115200, which
 // -BAUD=115200 must name; with another speed the run is refused before anything is sent.
 TEST_F(DeviceServerTest, SocketNeedsTheInstallersSpeedThroughout) {
@@ -168,6 +212,12 @@ TEST_F(DeviceServerTest, SocketNeedsTheInstallersSpeedThroughout) {
   const stProcessResult result = run->Run({"-AUTO", "-PORT=" + port, "-BAUD=115200"});
   ExpectInstalled(result);
   EXPECT_EQ(Count(result.out, line + ".\r\n"), 1u) << result.out;
+
+  // -INFO says it too, on standard error: its standard output holds the items alone.
+  const stProcessResult info = run->Run({"-INFO", "-PORT=" + port, "-BAUD=115200"});
+  EXPECT_EQ(info.exitStatus, 0) << info.err;
+  EXPECT_EQ(info.err, line + ".\n");
+  EXPECT_EQ(info.out.find(line), std::string::npos) << info.out;
 }
 
 #endif

@@ -149,6 +149,8 @@ TEST(NetworkChannel, ASettingTheServerDoesNotConfirmFailsTheOpeningNamingIt) {
             name + ": the server did not accept the speed 57600 (it set 9600).");
   EXPECT_EQ(channel.GetErrorString(), "Could not set up the line:" + name);
   EXPECT_TRUE(channel.ErrorOccurred());
+  EXPECT_TRUE(channel.SettingsRefused());
+  EXPECT_FALSE(channel.IsLost()) << "a server that refuses is there: nothing to wait for";
   ASSERT_EQ(notices.Texts().size(), 1u);
   EXPECT_EQ(notices.Texts()[0],
             "Could not set up the line:" + name + "\n" + channel.GetOpenFailure());
@@ -160,6 +162,7 @@ TEST(NetworkChannel, ASettingTheServerDoesNotConfirmFailsTheOpeningNamingIt) {
   });
   EXPECT_EQ(channel.GetOpenFailure(),
             name + ": the server did not accept no parity (no confirmation within 3 s).");
+  EXPECT_TRUE(channel.SettingsRefused());
   EXPECT_GT(seconds, 2.9);
   EXPECT_LT(seconds, 6.0);
   EXPECT_EQ(notices.Texts().size(), 1u);

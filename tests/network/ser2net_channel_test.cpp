@@ -99,12 +99,16 @@ double Install(const std::string& host, unsigned port, eNetworkMode mode, eBaud 
 
 class Ser2net : public ::testing::Test {
  protected:
+  // The simulator's interpreter at baud. An rfc2217 accepter opens the line at 9600, which no
+  // connection asks for, so every speed the simulator sees was set by the channel; the others
+  // keep the line at baud.
   bool Start(eSer2netAccepter accepter, uint32_t baud = 57600) {
     sim::sSimOptions options;
     options.installerStartMs = 200;
     options.bootMs = 500;
     options.interpreterBaud = baud;
-    return sim.Start(options) && server.Start(sim.GetPath(), accepter, baud);
+    const uint32_t configured = accepter == SER2NET_RFC2217 ? 9600 : baud;
+    return sim.Start(options) && server.Start(sim.GetPath(), accepter, configured);
   }
   std::string Name(const char* scheme) const {
     return std::string(scheme) + "127.0.0.1:" + std::to_string(server.Port());
@@ -154,9 +158,10 @@ TEST_F(Ser2net, AServerThatCannotSetTheLineIsToldClearly) {
             Name("rfc2217://") +
                 ": the server did not accept the speed 57600: it refuses the com port option (RFC "
                 "2217). Enable RFC 2217 on the server (ser2net: accepter telnet(rfc2217),tcp,...), "
-                "or set its line to 57600 bit/s and use " +
-                Name("socket://") + ".");
+                "or set its line to 115200 bit/s and use " +
+                Name("socket://") + " with -BAUD=115200.");
   EXPECT_EQ(channel.GetErrorString(), "Could not set up the line:" + Name("rfc2217://"));
+  EXPECT_TRUE(channel.SettingsRefused());
 
   // A plain TCP port does not negotiate at all.
   ASSERT_TRUE(server.Start(sim.GetPath(), SER2NET_RAW));
@@ -166,6 +171,7 @@ TEST_F(Ser2net, AServerThatCannotSetTheLineIsToldClearly) {
                 ": no answer to the telnet negotiation within 3 s: no RFC 2217 server listens "
                 "there (a plain TCP port is " +
                 Name("socket://") + ").");
+  EXPECT_FALSE(channel.SettingsRefused()) << "it refused nothing";
 
   server.Stop();
   EXPECT_FALSE(channel.Initialize("127.0.0.1", server.Port(), NETWORK_RFC2217, BAUD_57600, false));
@@ -174,6 +180,7 @@ TEST_F(Ser2net, AServerThatCannotSetTheLineIsToldClearly) {
             0u);
   EXPECT_EQ(channel.GetErrorString(),
             "Could not connect to server:127.0.0.1 port:" + std::to_string(server.Port()));
+  EXPECT_FALSE(channel.SettingsRefused());
 }
 
 // What the instrument connection's network port leads to: the address reached, else its name.

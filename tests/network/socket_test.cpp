@@ -90,6 +90,28 @@ TEST(Socket, AResetIsTheEndToo) {
   EXPECT_TRUE(WaitFor([&] { return socket.Send("y", 1) < 1; }, WAIT_MS));
 }
 
+// The addresses of the first connection are used again without asking the name server: a
+// name that no longer resolves still connects.
+TEST(Socket, ResolvedAddressesAreUsedAgainWithoutTheName) {
+  cSockets sockets;
+  cLoopbackServer server([](cPeer& peer) { peer.WaitClosed(WAIT_MS); }, 2);
+  const uint16_t port = static_cast<uint16_t>(server.Port());
+  const std::string address = "127.0.0.1:" + std::to_string(port);
+  platform::cTcpSocket socket;
+  std::string text;
+  platform::tSocketAddresses known;
+  ASSERT_EQ(socket.ConnectTo("localhost", port, 5000, text, &known), platform::CONNECT_DONE);
+  EXPECT_EQ(text, address);
+  ASSERT_FALSE(known.empty());
+  socket.Close();
+  EXPECT_EQ(socket.ConnectTo("no-such-host.invalid", port, 5000, text, &known),
+            platform::CONNECT_DONE)
+      << text;
+  EXPECT_EQ(text, address) << "the address that answered is tried first";
+  socket.Close();
+  server.Join();
+}
+
 TEST(Socket, FailuresSayWhy) {
   cSockets sockets;
   platform::cTcpSocket socket;
