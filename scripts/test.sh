@@ -33,10 +33,18 @@ mkdir -p build
 rm -rf "$RESULTS"
 mkdir -p "$RESULTS"
 
+# ccache, when the machine has it, spares a run the compilations an earlier one already made,
+# also from another checkout (paths below the checkout's root count as the same).
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR=$ROOT
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 build_tree() { # build_tree dir cmake-args...
   local dir=$1
   shift
-  if cmake -G Ninja -S . -B "$dir" "$@" >"$RESULTS/configure-$(basename "$dir").log" 2>&1 &&
+  if cmake -G Ninja -S . -B "$dir" "${launcher[@]}" "$@" >"$RESULTS/configure-$(basename "$dir").log" 2>&1 &&
     ninja -C "$dir" -j "$JOBS" >"$RESULTS/build-$(basename "$dir").log" 2>&1; then
     record PASS "build:$(basename "$dir")"
     return 0
