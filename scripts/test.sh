@@ -34,10 +34,12 @@ rm -rf "$RESULTS"
 mkdir -p "$RESULTS"
 
 # ccache, when the machine has it, spares a run the compilations an earlier one already made,
-# also from another checkout (paths below the checkout's root count as the same).
+# also from another checkout: paths below the checkout's root count as the same, and so does the
+# folder a compilation ran in (the test trees' debug information may then name another
+# checkout's folder).
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
-  export CCACHE_BASEDIR=$ROOT
+  export CCACHE_BASEDIR=$ROOT CCACHE_NOHASHDIR=1
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 
