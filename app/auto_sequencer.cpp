@@ -98,6 +98,12 @@ bool IsToBeSent(int type) {
   return type >= 0 && type < FILE_TYPE_MAX && (run.typesToSend & (1u << type)) != 0;
 }
 
+// The line of a connection that could not be made at that speed (szFor: what it was for).
+std::string UnableToConnect(const std::string& baud, const char* szFor = "") {
+  return "Unable to connect to " + GetPortText(chosen_com_settings) + " baud " + baud + szFor +
+         "!  Aborting ...\r\n";
+}
+
 void Connecting() {
   if (instrument.IsConnected()) instrument.Disconnect();
   if (!chosen_com_settings.bPortSet) {
@@ -124,7 +130,7 @@ void Connecting() {
       installPackageState = INSTALL_IDLE;
     }
   } else {
-    WriteOutput("Unable to connect to " + port + " baud " + baud + "!  Aborting ...\r\n");
+    WriteOutput(UnableToConnect(baud));
     // When the port did not open: the device and the system's reason.
     if (instrument.GetOpenFailure()[0] != '\0') {
       WriteOutput(std::string(instrument.GetOpenFailure()) + "\r\n");
@@ -154,8 +160,7 @@ void NoConnection() {
 
 // The installer's port refused its settings right after "INSTALL": the run ends now.
 void InstallerPortRefused() {
-  WriteOutput("Unable to connect to " + GetPortText(chosen_com_settings) +
-              " baud 115200 for the installer!  Aborting ...\r\n" +
+  WriteOutput(UnableToConnect("115200", " for the installer") +
               DescribeRefusedInstallerPort("\r\n") + "\r\n Installation failed!\r\n");
   run.bFailed = true;
   NoConnection();
@@ -335,8 +340,7 @@ void Reconnecting() {
     // A port (a device server) that now refuses the command speed would refuse it until the
     // time limit: the instrument cannot be checked, and the run ends as when it did not come
     // back, with the reason.
-    WriteOutput("Unable to connect to " + GetPortText(chosen_com_settings) + " baud " +
-                GetBaudString(chosen_com_settings.baud) + "!  Aborting ...\r\n" +
+    WriteOutput(UnableToConnect(GetBaudString(chosen_com_settings.baud)) +
                 instrument.GetOpenFailure() + "\r\n");
     run.bInstrumentBack = false;
     NoConnection();

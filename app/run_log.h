@@ -65,10 +65,10 @@ void LogOutput(const std::string& text);
 void LogReasonLine(const std::string& line);
 
 // The run ends: the record is written (szMessage empty: the line LogReasonLine kept, else the
-// last line LogOutput kept). The
-// reason is the run's first one (a cut or failed transfer, a version that differs, a refused
-// image, LogRunReason), else the exit status's ("done", "no-connection", "time-limit", ...). A
-// record that cannot be written is a notice (Notify); false then. True without an open run.
+// last line LogOutput kept). The reason is the run's first one (a cut or failed transfer, a
+// version that differs, a refused image, LogRunReason), else the exit status's ("done",
+// "no-connection", "time-limit", ...). A record that cannot be written is a notice (Notify);
+// false then. True without an open run.
 bool EndRunLog(std::optional<int> exitStatus, const std::string& szMessage = std::string());
 
 #endif

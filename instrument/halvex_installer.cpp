@@ -15,7 +15,7 @@ cHalvexInstaller::cHalvexInstaller()
       fHandshakeElapsed(0.0f),
       comm(nullptr),
       bConnected(false),
-      bPortRefused(false),
+      bNetworkLine(false),
       bExitAcknowledged(false),
       bTransferComplete(false),
       bTransferFailed(false),
@@ -46,8 +46,7 @@ bool cHalvexInstaller::Connect(const stPortName& port, eBaud baud) {
   bConnected = false;
   bMarkerUnconfirmed = false;
   bExitAcknowledged = false;
-  bPortRefused = false;
-  openFailure.clear();
+  bNetworkLine = port.bNetwork;
   cComm* line = &serial;
   bool bOpened;
   if (port.bNetwork) {
@@ -61,12 +60,8 @@ bool cHalvexInstaller::Connect(const stPortName& port, eBaud baud) {
     bConnected = true;
     return true;
   }
-  openFailure = port.bNetwork ? network.GetOpenFailure() : serial.GetOpenFailure();
   // A port that is there but refused the settings would refuse them again: nothing to wait for.
-  if (line->SettingsRefused()) {
-    bPortRefused = true;
-    return false;
-  }
+  if (line->SettingsRefused()) return false;
   // The instrument connection let go of this port a moment ago: one that does not open now
   // went away with its adapter, and is opened again as it returns.
   if (line->MarkLost()) {

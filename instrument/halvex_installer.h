@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <string>
 
 #include "comm/comm.h"
 #include "comm/network_channel.h"
@@ -101,10 +100,14 @@ class cHalvexInstaller : private cNoCopy {
   bool Disconnect();
   // The last Connect reached the port, which refused the settings: a serial port that does not
   // take the speed or the format, a device server that does not set or confirm them.
-  bool IsPortRefused() const { return bPortRefused; }
+  bool IsPortRefused() const {
+    return !bConnected && (bNetworkLine ? network.SettingsRefused() : serial.SettingsRefused());
+  }
   // Why the last Connect could not open the port (device or server, and the reason); empty
   // when it opened.
-  const char* GetOpenFailure() const { return openFailure.c_str(); }
+  const char* GetOpenFailure() const {
+    return bNetworkLine ? network.GetOpenFailure() : serial.GetOpenFailure();
+  }
   bool IsRunning();
   // Sends CMD_GET_VERSION and name, then takes five reply packets whose contents are not used.
   bool GetVersionInformation(const char* name);
@@ -183,8 +186,7 @@ class cHalvexInstaller : private cNoCopy {
   cSerial serial;
   cNetworkChannel network;
   bool bConnected;
-  bool bPortRefused;
-  std::string openFailure;
+  bool bNetworkLine;  // the last Connect was given a network port
   bool bExitAcknowledged;
   bool bTransferComplete;
   bool bTransferFailed;

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "support/text.h"
 #include "tests/installer/pty_fixture.h"
 #include "util/trace.h"
 
@@ -293,12 +294,7 @@ TEST_F(FramingTest, ReportsGoToNoticesOrToTheConsoleStreams) {
   // The console's lines are the trace's notices, as any notice is.
   trace.Close("");
   const std::string traced = ReadWholeFile(scratch.PathOf("trace.txt"));
-  size_t count = 0;
-  for (size_t at = traced.find("NOTICE  \"ReadPacket : "); at != std::string::npos;
-       at = traced.find("NOTICE  \"ReadPacket : ", at + 1)) {
-    count++;
-  }
-  EXPECT_EQ(count, 19u) << traced;
+  EXPECT_EQ(Count(traced, "NOTICE  \"ReadPacket : "), 19u) << traced;
   EXPECT_NE(traced.find("NOTICE  \"ReadPacket : length error\\r\\n\""), std::string::npos);
 }
 
